@@ -1,0 +1,119 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvane {
+
+// 0x00BBGGRR, red in the lowest byte.
+using ColorRef = std::uint32_t;
+constexpr ColorRef Rgb(int r, int g, int b) {
+  return static_cast<ColorRef>(r & 0xFF) | (static_cast<ColorRef>(g & 0xFF) << 8) |
+         (static_cast<ColorRef>(b & 0xFF) << 16);
+}
+constexpr int RedOf(ColorRef c) { return static_cast<int>(c & 0xFF); }
+constexpr int GreenOf(ColorRef c) { return static_cast<int>((c >> 8) & 0xFF); }
+constexpr int BlueOf(ColorRef c) { return static_cast<int>((c >> 16) & 0xFF); }
+
+enum class SeriesStyle : std::int32_t { Line = 1, Candle = 2, FlaggedCandle = 3, Band = 4, Dots = 5 };
+
+// Labels hold at most this many bytes; longer text is cut on a UTF-8 character boundary.
+inline constexpr std::size_t kMaxLabelBytes = 127;
+std::string CutLabel(std::string_view text);
+
+struct ChartPoint {
+  std::int32_t date = 0;     // YYYYMM
+  std::int32_t time = 0;     // pipelines set 150000; never read by the chart
+  double open = 0.0;         // for Band: the second edge
+  double low = 0.0;
+  double high = 0.0;
+  double close = 0.0;        // value of Line and Dots; for Band the first edge
+  bool valid = true;         // false marks a gap
+  bool rising = true;        // FlaggedCandle colour: up colour when true
+  std::string upperLabel;    // drawn above the high; empty = none
+  std::string lowerLabel;    // drawn below the low; empty = none
+
+  void SetUpperLabel(std::string_view text) { upperLabel = CutLabel(text); }
+  void SetLowerLabel(std::string_view text) { lowerLabel = CutLabel(text); }
+};
+
+struct ChartSeries {
+  std::string name = std::string(128, ' ');  // never drawn
+  ColorRef color = 0;
+  std::int32_t width = 0;
+  SeriesStyle style = static_cast<SeriesStyle>(0);
+  ColorRef upColor = Rgb(255, 0, 0);
+  ColorRef downColor = Rgb(0, 0, 255);
+  bool markHighlight = false;
+  bool inMainRange = true;
+  bool inLowerPane = false;
+  bool showTwoYearLink = false;
+  double baseLift = 0.0;
+  bool horizontalLabels = true;
+  std::vector<ChartPoint> points;
+};
+
+struct ChartView {
+  std::int32_t lastIndex = 10;
+  std::int32_t visibleCount = 11;
+  std::int32_t firstIndex = 0;
+};
+
+// Settings of the chart that hosts may change between draws.
+struct ChartSettings {
+  std::int32_t rightMargin = 20;
+  std::int32_t bottomMargin = 15;
+  ColorRef backgroundColor = Rgb(255, 255, 255);
+  std::int32_t highlightMonth = 0;  // YYYYMM; 0 = none
+  std::string title;
+  std::string subtitle;
+  bool singlePane = true;
+  bool legendMomentum = false;
+  bool legendIchimoku = false;
+  bool legendCompare = false;
+  double lowerPaneRatio = 0.8;
+  std::int32_t topMargin = 65;
+  std::array<std::string, 10> compareNames;
+};
+
+// The data side of the chart control: series, scratch records, view and settings.
+// Pipelines fill it under seriesLock; a painter attached through SetPainter draws it.
+class ChartModel {
+ public:
+  enum WorkerState : std::int32_t { kStop = -1, kIdle = 0, kEmptyFrame = 1, kFullPaint = 2 };
+  // Paints the model; returns whether a full paint happened.
+  using Painter = std::function<bool(ChartModel&)>;
+
+  ChartModel();
+
+  // Resets the settings the host attaches with and drops every series.
+  void Attach();
+
+  // Stores the view and runs the full paint on the calling thread.
+  bool DrawChart(ChartView newView);
+
+  void SetPainter(Painter p) { painter_ = std::move(p); }
+
+  // Appends a copy of workPoint to workSeries.
+  void AppendWorkPoint() { workSeries.points.push_back(workPoint); }
+  // Appends a copy of workSeries to series.
+  void AppendWorkSeries() { series.push_back(workSeries); }
+
+  std::vector<ChartSeries> series;
+  ChartSeries workSeries;
+  ChartPoint workPoint;
+  ChartView view;
+  std::int32_t workerState = kEmptyFrame;
+  std::recursive_mutex seriesLock;
+  ChartSettings settings;
+
+ private:
+  Painter painter_;
+};
+
+}  // namespace orvane
