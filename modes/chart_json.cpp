@@ -82,9 +82,9 @@ json DumpMode(int mode, const PipelineInputs& in) {
 
 std::string DumpText(const nlohmann::ordered_json& dump) {
   try {
-    return dump.dump(2, ' ', false, json::error_handler_t::replace);
+    return dump.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
   } catch (...) {
-    return "null";
+    return "null\n";
   }
 }
 

@@ -22,7 +22,7 @@ nlohmann::ordered_json ChartDumpToJson(int mode, const PipelineInputs& in,
 // Runs the mode's pipeline on a fresh chart and dumps it; null when the mode is not built.
 nlohmann::ordered_json DumpMode(int mode, const PipelineInputs& in);
 
-// Text of a dump: two-space indentation, invalid UTF-8 replaced, never throws.
+// Compact text of a dump and a newline; invalid UTF-8 is replaced, never thrown on.
 std::string DumpText(const nlohmann::ordered_json& dump);
 
 }  // namespace orvane

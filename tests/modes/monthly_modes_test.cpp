@@ -161,7 +161,7 @@ TEST(MonthlyChart, ZeroCompanionIsNullUnderTheLogScale) {
   const Json companion = Chart(1, in).at("series")[7].at("points")[5];
   EXPECT_TRUE(companion.at("close").is_null());  // -inf
   EXPECT_EQ(companion.at("valid"), false);
-  EXPECT_NE(DumpText(DumpMode(1, in)).find("\"close\": null"), std::string::npos);
+  EXPECT_NE(DumpText(DumpMode(1, in)).find("\"close\":null"), std::string::npos);
 }
 
 TEST(MonthlyChart, ToYearIsExclusiveAndSeriesAreNotCut) {
@@ -363,7 +363,7 @@ TEST(ChartJson, FormatAndKeyOrder) {
     keys.push_back(item.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"date", "open", "high", "low", "close", "valid",
                                             "rising", "upperLabel", "lowerLabel"}));
-  EXPECT_NE(text.find("\"lowerPaneRatio\": 0.8,"), std::string::npos);  // shortest round trip
+  EXPECT_NE(text.find("\"lowerPaneRatio\":0.8,"), std::string::npos);  // shortest round trip
 }
 
 }  // namespace
