@@ -25,7 +25,7 @@ struct CanvasOp {
 };
 
 // Keeps every primitive in drawing order, for tests and for the draw-operation dump.
-class RecordingCanvas final : public Canvas {
+class RecordingCanvas : public Canvas {
  public:
   void FillRect(const CanvasRect& rect, ColorRef color) override;
   void Line(CanvasPoint from, CanvasPoint to, const Pen& pen) override;
