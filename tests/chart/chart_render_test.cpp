@@ -12,6 +12,7 @@
 #include "chart/qt/cchart_ctl.h"
 #include "chart/qt/chart_render.h"
 #include "chart/qt/qt_canvas.h"
+#include "qt_app.h"
 #include "sample_charts.h"
 
 namespace orvane {
@@ -34,14 +35,7 @@ std::string OutPath(const std::string& name) {
 
 class ChartRender : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (QApplication::instance() == nullptr) {
-      static int argc = 1;
-      static char name[] = "chart_render_tests";
-      static char* argv[] = {name, nullptr};
-      static QApplication app(argc, argv);
-    }
-  }
+  static void SetUpTestSuite() { testing::EnsureQApplication(); }
 };
 
 TEST_F(ChartRender, MonthlyChartRendersToPngAndSvg) {
