@@ -38,6 +38,7 @@ TEST(RenderCommand, TakesItsOptionsAndLeavesTheRest) {
 }
 
 TEST(RenderCommand, WritesEveryRequestedOutput) {
+  testing::EnsureQApplication();
   const auto dir = std::filesystem::path(ORVANE_BINARY_DIR) / "render_command";
   std::filesystem::create_directories(dir);
   RenderRequest request;
