@@ -11,16 +11,14 @@ namespace {
 double ValueOrNone(double v) { return std::isfinite(v) ? v : kNoValue; }
 
 // (highest + lowest) / 2 over the records j - window + 1 ... j, cut at record 0.
-double Midpoint(std::span<const DataRecord> work, std::size_t j, std::size_t window, int highSlot,
-                int lowSlot) {
+double Midpoint(std::span<const double> highs, std::span<const double> lows, std::size_t j,
+                std::size_t window) {
   double highest = -std::numeric_limits<double>::infinity();
   double lowest = std::numeric_limits<double>::infinity();
   for (std::size_t k = j + 1 > window ? j + 1 - window : 0; k <= j; ++k) {
-    const double h = work[k].v[highSlot];
-    const double l = work[k].v[lowSlot];
-    if (!std::isfinite(h) || !std::isfinite(l)) return kNoValue;
-    highest = std::max(highest, h);
-    lowest = std::min(lowest, l);
+    if (!std::isfinite(highs[k]) || !std::isfinite(lows[k])) return kNoValue;
+    highest = std::max(highest, highs[k]);
+    lowest = std::min(lowest, lows[k]);
   }
   return (highest + lowest) / 2.0;
 }
@@ -33,15 +31,22 @@ void IchimokuPass(std::span<DataRecord> work, int highSlot, int lowSlot,
                   std::size_t conversionCut) {
   const std::size_t n = work.size();
   const auto shift = static_cast<std::size_t>(kIchimokuShift);
+  // The two prices the windows scan, as plain columns.
+  std::vector<double> highs(n);
+  std::vector<double> lows(n);
+  for (std::size_t j = 0; j < n; ++j) {
+    highs[j] = work[j].v[highSlot];
+    lows[j] = work[j].v[lowSlot];
+  }
   for (std::size_t j = 0; j < n; ++j) {
     auto& v = work[j].v;
-    v[kIchimokuConversion] = Midpoint(work, j, kIchimokuConversionWindow, highSlot, lowSlot);
-    v[kIchimokuBase] = Midpoint(work, j, kIchimokuBaseWindow, highSlot, lowSlot);
+    v[kIchimokuConversion] = Midpoint(highs, lows, j, kIchimokuConversionWindow);
+    v[kIchimokuBase] = Midpoint(highs, lows, j, kIchimokuBaseWindow);
     v[kIchimokuLagging] = kNoValue;
     v[kIchimokuSpan1] = MeanOf(v[kIchimokuConversion], v[kIchimokuBase]);
     const auto& earlier = work[j > shift ? j - shift : 0].v;
     v[kIchimokuSpan1Shifted] = earlier[kIchimokuSpan1];
-    v[kIchimokuSpan2] = Midpoint(work, j, kIchimokuSpan2Window, highSlot, lowSlot);
+    v[kIchimokuSpan2] = Midpoint(highs, lows, j, kIchimokuSpan2Window);
     v[kIchimokuSpan2Shifted] = earlier[kIchimokuSpan2];
   }
   // The lagging line needs 50 records after it: 25 to shift over and 25 future copies.
