@@ -69,6 +69,8 @@ void ComputeParabolic(std::span<DataRecord> work) {
   first[kSarHigh] = first[kHigh];
   first[kSarLow] = first[kLow];
   first[kSarCarry] = 0.0;
+  // No stop is plotted until the first trend decision.
+  first[kSarPlot] = kNoValue;
 
   for (std::size_t i = 1; i < work.size(); ++i) {
     const auto& prev = work[i - 1].v;
@@ -86,6 +88,7 @@ void ComputeParabolic(std::span<DataRecord> work) {
 
     if (carry == 0.0 && stop == 0.0) {
       // No stop yet: decide the trend from the closes; a turn sets the stop at the extreme.
+      cur[kSarPlot] = kNoValue;
       if (trend == 0.0) {
         if (x > px) {
           trend = 1.0;

@@ -42,7 +42,7 @@ inline constexpr int kSarHigh = DerivedSlot(19);  // extreme high of the trend
 inline constexpr int kSarLow = DerivedSlot(20);   // extreme low of the trend
 inline constexpr int kSarCarry =
     DerivedSlot(21);  // 0 at the start of a trend, else the last extreme
-inline constexpr int kSarPlot = DerivedSlot(22);  // plotted stop; stays 0 while there is none
+inline constexpr int kSarPlot = DerivedSlot(22);  // plotted stop; kNoValue while there is none
 
 static_assert(kIchimokuConversion == 7 && kIchimokuSpan2Shifted == 13);
 static_assert(kBollingerSum == 14 && kSonar == 21);
@@ -66,7 +66,8 @@ inline constexpr double kSonarBase = 0.0;
 // True when a slot holds a drawable number.
 inline bool HasValue(double v) { return std::isfinite(v) && v != kNoValue; }
 
-// Parabolic stop and reverse over the high, low and close; writes the seven kSar* slots.
+// Parabolic stop and reverse over the high, low and close; writes the seven kSar* slots. Records
+// without a stop (the first, and those before a first stop exists) plot kNoValue, not 0.
 void ComputeParabolic(std::span<DataRecord> work);
 
 // Mean and bands of two sample deviations over up to 12 closes. The first record has no

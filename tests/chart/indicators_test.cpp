@@ -56,7 +56,7 @@ TEST(Parabolic, TurnsUpOnARisingSeriesThenReversesTwice) {
   ComputeParabolic(work);
   // Worked by hand: record 1 pulls the stop 2% toward the first low, then its high breaks it.
   const std::vector<Sar> want = {
-      {0, 10, 0.02, 11, 9, 0, 0},
+      {0, 10, 0.02, 11, 9, 0, kNoValue},
       {1, 9, 0, 12, 9, 0, 9},
       {1, 9 + 3 * 0.02, 0.04, 13, 9, 12, 9.06},
       {1, 9.06 + (13 - 9.06) * 0.04, 0.06, 14, 9, 13, 9.2176},
@@ -81,13 +81,13 @@ TEST(Parabolic, AccelerationGrowsByTwoHundredthsUpToTwoTenths) {
   EXPECT_EQ(work[15].v[kSarAccel], 0.2);
 }
 
-TEST(Parabolic, WithoutAStopFollowsTheClosesAndLeavesThePlotUnwritten) {
+TEST(Parabolic, WithoutAStopFollowsTheClosesAndPlotsNothing) {
   // A first close of 0 gives no stop, so the trend is read from the closes until it turns.
   std::vector<DataRecord> work = {Bar(1, 0, 0, 0), Bar(2, 2, 1, 1.5), Bar(3, 1.5, 0.5, 1),
                                   Bar(4, 1.2, 0.2, 0.5)};
   ComputeParabolic(work);
-  ExpectSar(work[0], {0, 0, 0.02, 0, 0, 0, 0}, 0);
-  ExpectSar(work[1], {1, 0, 0.02, 2, 0, 0, 0}, 1);
+  ExpectSar(work[0], {0, 0, 0.02, 0, 0, 0, kNoValue}, 0);
+  ExpectSar(work[1], {1, 0, 0.02, 2, 0, 0, kNoValue}, 1);
   ExpectSar(work[2], {-1, 2, 0.02, 2, 0, 0, 2}, 2);
   ExpectSar(work[3], {-1, 1.96, 0.02, 2, 0, 0, 1.96}, 3);
 
