@@ -189,6 +189,33 @@ TEST(BollingerMode, ValuesWithoutANumberAreGaps) {
   }
 }
 
+TEST(IndicatorModes, PricesWithoutLogarithmNeverLeaveANonFiniteIndicatorValue) {
+  auto records = Wavy(90);
+  for (int i : {3, 40, 41}) records[i].v[kClose] = 0.0;
+  records[60].v[kClose] = -5.0;
+  records[61].v[kLow] = -20.0;
+  records[70].v[kClose] = 1.0;  // a zero logarithm as the rate's divisor
+  const auto finitePoints = [](const Json& series) {
+    for (const Json& p : series.at("points")) {
+      for (const char* k : {"open", "high", "low", "close"}) {
+        if (!p.at(k).is_number()) return false;
+      }
+    }
+    return true;
+  };
+  for (int scale : {kScaleLog, kScaleArith}) {
+    const Json bollinger = Chart(kBollingerMode, Inputs(records, scale));
+    const Json ichimoku = Chart(kIchimokuMode, Inputs(records, scale));
+    // Candles and running means pass such prices on as they are; the indicators do not.
+    for (int s : {1, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}) {
+      EXPECT_TRUE(finitePoints(bollinger.at("series")[s])) << scale << " series " << s;
+    }
+    for (int s : {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12}) {
+      EXPECT_TRUE(finitePoints(ichimoku.at("series")[s])) << scale << " series " << s;
+    }
+  }
+}
+
 TEST(BollingerMode, CoppockBandsKeepToTheirSideOfTheBase) {
   const Json chart = Chart(kBollingerMode, Inputs(Wavy(80), kScaleArith));
   const Json& line = chart.at("series")[11].at("points");
