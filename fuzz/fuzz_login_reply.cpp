@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "app/login_protocol.h"
-#include "app/wire_text.h"
+#include "data/text_codec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view datagram(reinterpret_cast<const char*>(data), size);
@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   orvane::app::LoginReply reply = orvane::app::ParseReply(text);
   std::size_t total = reply.firstField.size() + reply.ReplyStatus.size() + reply.ReplyDetail.size();
   if (total > text.size()) __builtin_trap();
-  std::string shown = orvane::app::FromWireText(reply.ReplyDetail);
-  std::string back = orvane::app::ToWireText(shown);
+  std::string shown = orvane::DecodeCp949(reply.ReplyDetail);
+  std::string back = orvane::EncodeCp949(shown);
   (void)orvane::app::CheckIdText(text);
   return back.size() > 4 * size + 16 ? 1 : 0;
 }

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/login_protocol.h"
-#include "app/wire_text.h"
+#include "data/text_codec.h"
 
 namespace orvane::server {
 namespace {
@@ -65,7 +65,7 @@ std::string Reply(std::string_view head, std::string_view status, std::string_vi
   reply.append(status);
   if (!reason.empty()) {
     reply.push_back('_');
-    reply.append(app::ToWireText(reason));
+    reply.append(EncodeCp949(reason));
   }
   return reply;
 }
@@ -358,8 +358,7 @@ std::string LoginService::Finish(const Work& work) {
     return Reply("login", app::status::kAdmitted);
   }
   std::vector<std::string_view> f = *SplitFields(work.body, 1, 6);
-  switch (store_->Add(f[0], f[1], app::FromWireText(f[2]), app::FromWireText(f[3]),
-                      app::FromWireText(f[6]))) {
+  switch (store_->Add(f[0], f[1], DecodeCp949(f[2]), DecodeCp949(f[3]), DecodeCp949(f[6]))) {
     case MemberStore::AddResult::kAdded:
       return Reply("joincl", app::status::kRegistered);
     case MemberStore::AddResult::kTaken:

@@ -1,0 +1,268 @@
+#include "data/series_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "data/number_text.h"
+#include "data/text_codec.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr std::string_view kMiddleDot = "\xC2\xB7";
+// A leading "+" is dropped from this column of data lines.
+constexpr int kSignedColumn = 8;
+// Data-line numbers keep this many characters after the first ".".
+constexpr std::size_t kKeptDecimals = 3;
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Cuts the text kKeptDecimals characters after its first ".", never inside a character.
+std::string_view CutDecimals(std::string_view text) {
+  const std::size_t dot = text.find('.');
+  if (dot == std::string_view::npos) return text;
+  std::size_t end = dot + 1;
+  for (std::size_t kept = 0; kept < kKeptDecimals && end < text.size(); ++kept) {
+    ++end;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+  }
+  return text.substr(0, end);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A date that lost the trailing zero of its month (2023.1 for October). Only this shape gets
+// the zero back, so six-character labels and undotted dates are not altered.
+bool IsShortDate(std::string_view text) {
+  return text.size() == 6 && IsDigit(text[0]) && IsDigit(text[1]) && IsDigit(text[2]) &&
+         IsDigit(text[3]) && text[4] == '.' && IsDigit(text[5]);
+}
+
+// Reusable buffers for one load, so that the common field costs no allocation.
+struct FieldBuffers {
+  std::string cleaned;
+  std::string converted;
+  std::string dated;
+  std::string rowNumber;
+};
+
+// The clean-up of one field of line `row`, column `column` (from 1).
+std::string_view CleanField(std::string_view field, std::size_t row, int column,
+                            FieldBuffers& buffers) {
+  bool needsRewrite = false;
+  bool mayBeScientific = false;
+  for (char c : field) {
+    needsRewrite |= c == '?' || c == '"' || c == ',';
+    mayBeScientific |= c == 'E' || c == 'e';
+  }
+  std::string_view text = field;
+  if (needsRewrite) {
+    std::string& out = buffers.cleaned;
+    out.clear();
+    for (char c : field) {
+      if (c == '?') {
+        out += kMiddleDot;
+      } else if (c != '"' && c != ',') {
+        out += c;
+      }
+    }
+    text = out;
+  }
+  text = Trim(text);
+
+  const bool dataLine = row >= static_cast<std::size_t>(kFirstDataRow);
+  std::optional<std::string> scientific;
+  if (mayBeScientific) scientific = ScientificToFixed(text);
+  if (scientific) {
+    buffers.converted = std::move(*scientific);
+    text = buffers.converted;
+  } else if (dataLine) {
+    text = CutDecimals(text);
+  }
+  if (dataLine && column == kSignedColumn && text.starts_with('+')) text.remove_prefix(1);
+  if (column == 1 && IsShortDate(text)) {
+    buffers.dated.assign(text);
+    buffers.dated += '0';
+    text = buffers.dated;
+  }
+  return text;
+}
+
+void LoadLine(DataTable& table, std::string_view line, std::size_t row, FieldBuffers& buffers) {
+  table.AppendRow();
+  int column = 1;
+  while (column < DataTable::kColumnCount) {
+    const std::size_t semicolon = line.find(';');
+    const std::string_view field = line.substr(0, semicolon);
+    const std::string_view text = CleanField(field, row, column, buffers);
+    if (column == 1) {
+      buffers.rowNumber = row == 0 ? std::string() : std::to_string(row);
+      table.AppendCell(buffers.rowNumber);
+    }
+    table.AppendCell(text);
+    if (semicolon == std::string_view::npos) break;
+    line.remove_prefix(semicolon + 1);
+    ++column;
+  }
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return std::nullopt;
+  std::string bytes;
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  if (!error) bytes.reserve(static_cast<std::size_t>(size));
+  char chunk[1 << 16];
+  for (;;) {
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+    bytes.append(chunk, got);
+    if (got < sizeof chunk) break;
+  }
+  if (std::ferror(file.get())) return std::nullopt;
+  return bytes;
+}
+
+bool HasNonAscii(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+std::string WithoutChar(std::string_view text, char removed) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c != removed) out += c;
+  }
+  return out;
+}
+
+// The value of a price cell, whose "," separators do not count.
+double PriceValue(std::string_view text, std::string& scratch) {
+  if (text.find(',') == std::string_view::npos) return TextToDouble(text);
+  scratch = WithoutChar(text, ',');
+  return TextToDouble(scratch);
+}
+
+// Field numbers of a data line's values.
+struct LayoutColumns {
+  int open;  // 0: the layout has no open
+  int high;
+  int low;
+  int close;
+  int volume;
+  int companion;  // also further value 1
+};
+
+constexpr LayoutColumns kHlcColumns{0, 2, 3, 4, 5, 6};
+constexpr LayoutColumns kOhlcColumns{2, 3, 4, 5, 6, 7};
+
+}  // namespace
+
+std::string_view LayoutName(SeriesLayout layout) {
+  return layout == SeriesLayout::Ohlc ? "OHLC" : "HLC";
+}
+
+void LoadDataText(DataTable& table, std::string_view bytes) {
+  table.Clear();
+  const bool utf8 = IsValidUtf8(bytes);
+  if (utf8 && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  if (bytes.empty()) return;
+
+  const std::size_t lines =
+      static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+  const std::size_t semicolons =
+      static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), ';'));
+  // Row numbers add at most 8 characters a line; CP949 text grows by half when decoded.
+  const std::size_t text = utf8 ? bytes.size() : bytes.size() + bytes.size() / 2;
+  table.Reserve(text + lines * 8, lines,
+                std::min(semicolons + 2 * lines, lines * DataTable::kColumnCount));
+
+  FieldBuffers buffers;
+  std::string decoded;
+  std::size_t row = 0;
+  while (!bytes.empty()) {
+    const std::size_t newline = bytes.find('\n');
+    std::string_view line = bytes.substr(0, newline);
+    bytes.remove_prefix(newline == std::string_view::npos ? bytes.size() : newline + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (!utf8 && HasNonAscii(line)) {
+      decoded = DecodeCp949(line);
+      line = decoded;
+    }
+    LoadLine(table, line, row++, buffers);
+  }
+}
+
+bool LoadDataFile(DataTable& table, const std::filesystem::path& path) {
+  table.Clear();
+  const std::optional<std::string> bytes = ReadWholeFile(path);
+  if (!bytes) return false;
+  LoadDataText(table, *bytes);
+  return true;
+}
+
+SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
+  SeriesData out;
+  auto cell = [&table](TableCell c) { return table.Text(c.row, c.column); };
+  out.header.highlightMonth = WithoutChar(cell(kHighlightCell), '.');
+  if (out.header.highlightMonth.empty()) out.header.highlightMonth = kNoHighlightMonth;
+  out.header.title = cell(kTitleCell);
+  out.header.caption = cell(kCaptionCell);
+  out.layout = cell(kLayoutCell) == "open" ? SeriesLayout::Ohlc : SeriesLayout::Hlc;
+
+  const LayoutColumns& columns = out.layout == SeriesLayout::Ohlc ? kOhlcColumns : kHlcColumns;
+  const std::size_t rows = table.RowCount();
+  out.records.reserve(std::max<std::size_t>(1000, rows > kFirstDataRow ? rows - kFirstDataRow : 0));
+
+  // The open of an HLC line is the close of the previous kept line; empty before the first.
+  std::optional<double> carriedOpen;
+  std::string scratch;
+  for (std::size_t row = kFirstDataRow; row < rows; ++row) {
+    auto text = [&table, row](int column) { return table.Text(row, column); };
+    const double close = PriceValue(text(columns.close), scratch);
+    if (close == 0) continue;
+    scratch = WithoutChar(text(1), '.');
+    const std::int32_t date = TextToInt(scratch);
+    if (skipUndatedRows && date == 0) continue;
+
+    DataRecord record;
+    record.date = date;
+    if (columns.open == 0) {
+      record.v[kOpen] = carriedOpen.value_or(close);
+    } else {
+      const std::string_view openText = text(columns.open);
+      record.v[kOpen] = openText.empty() ? close : PriceValue(openText, scratch);
+    }
+    record.v[kHigh] = PriceValue(text(columns.high), scratch);
+    record.v[kLow] = PriceValue(text(columns.low), scratch);
+    record.v[kClose] = close;
+    record.v[kVolume] = TextToDouble(text(columns.volume));
+    record.v[kCompanion] = TextToDouble(text(columns.companion));
+    for (int n = 1; n <= 10; ++n) {
+      record.v[FurtherValue(n)] = TextToDouble(text(columns.companion + n - 1));
+    }
+    out.records.push_back(record);
+    carriedOpen = close;
+  }
+  return out;
+}
+
+}  // namespace orvane
