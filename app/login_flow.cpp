@@ -1,7 +1,7 @@
 #include "app/login_flow.h"
 
 #include "app/adapter_mac.h"
-#include "app/wire_text.h"
+#include "data/text_codec.h"
 
 namespace orvane::app {
 namespace {
@@ -18,15 +18,15 @@ SendResult RunExchange(LoginContext& context, std::string_view message, bool cle
     return result;
   }
   context.transport->SetReceiveTimeout(context.receiveTimeout);
-  ExchangeResult exchange = context.transport->Exchange(ToWireText(message));
+  ExchangeResult exchange = context.transport->Exchange(EncodeCp949(message));
   if (clearTimeout) context.transport->SetReceiveTimeout(std::chrono::milliseconds{0});
   result.status = exchange.status;
   if (exchange.status == ExchangeStatus::kReplied) {
     // "_" never occurs inside a CP949 double-byte character, so splitting first is safe.
     LoginReply raw = ParseReply(exchange.replyText);
-    result.reply.firstField = FromWireText(raw.firstField);
-    result.reply.ReplyStatus = FromWireText(raw.ReplyStatus);
-    result.reply.ReplyDetail = FromWireText(raw.ReplyDetail);
+    result.reply.firstField = DecodeCp949(raw.firstField);
+    result.reply.ReplyStatus = DecodeCp949(raw.ReplyStatus);
+    result.reply.ReplyDetail = DecodeCp949(raw.ReplyDetail);
   }
   return result;
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/wire_text.h"
+#include "data/text_codec.h"
 
 namespace orvane::app {
 
@@ -67,10 +67,10 @@ std::optional<std::string_view> CheckIdText(std::string_view id) {
 std::optional<std::string_view> CheckJoinForm(const JoinForm& form) {
   if (form.password != form.passwordAgain) return text::kPasswordsDiffer;
   if (auto idMessage = CheckIdText(form.id)) return idMessage;
-  if (WireByteCount(form.id) < 7) return text::kIdTooShort;
-  if (WireByteCount(form.password) < 6) return text::kPasswordTooShort;
-  if (WireByteCount(form.name) < 2) return text::kNameInvalid;
-  if (WireByteCount(form.phone) != 11) return text::kPhoneInvalid;
+  if (Cp949ByteCount(form.id) < 7) return text::kIdTooShort;
+  if (Cp949ByteCount(form.password) < 6) return text::kPasswordTooShort;
+  if (Cp949ByteCount(form.name) < 2) return text::kNameInvalid;
+  if (Cp949ByteCount(form.phone) != 11) return text::kPhoneInvalid;
   return std::nullopt;
 }
 

@@ -12,10 +12,11 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "app/login_protocol.h"
-#include "app/wire_text.h"
+#include "data/text_codec.h"
 
 namespace orvane::server {
 namespace {
@@ -64,7 +65,7 @@ std::string Reply(std::string_view head, std::string_view status, std::string_vi
   reply.append(status);
   if (!reason.empty()) {
     reply.push_back('_');
-    reply.append(app::ToWireText(reason));
+    reply.append(EncodeCp949(reason));
   }
   return reply;
 }
@@ -228,23 +229,52 @@ void LoginService::Stop() {
 }
 
 void LoginService::Serve(std::stop_token stop) {
+  struct Pending {
+    sockaddr_in from;
+    Work work;
+  };
+  // Hashing is the only slow step, so senders take turns at it: a flood from one address
+  // delays another sender's login by at most one hash per busy sender.
+  std::unordered_map<std::uint32_t, std::deque<Pending>> queues;
+  std::deque<std::uint32_t> turns;
+  auto send = [this](const std::string& reply, const sockaddr_in& to) {
+    std::string datagram = app::WireDatagram(reply);
+    sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
+           reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  };
   // One byte more than a request may have, so an oversized datagram is recognised.
   std::array<char, app::kDatagramSize + 1> buffer{};
   while (!stop.stop_requested()) {
     pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
-    ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
-                         reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (n < 0 || static_cast<std::size_t>(n) > app::kDatagramSize) continue;
-    std::optional<std::string> reply =
-        HandleDatagram(std::string_view(buffer.data(), static_cast<std::size_t>(n)),
-                       ntohl(from.sin_addr.s_addr), Clock::now());
-    if (!reply) continue;
-    std::string datagram = app::WireDatagram(*reply);
-    sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
-           reinterpret_cast<const sockaddr*>(&from), fromLength);
+    if (poll(&p, 1, turns.empty() ? 100 : 0) < 0 && errno != EINTR) break;
+    for (int taken = 0; taken < 4096; ++taken) {
+      sockaddr_in from{};
+      socklen_t fromLength = sizeof from;
+      ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
+                           reinterpret_cast<sockaddr*>(&from), &fromLength);
+      if (n < 0) break;
+      if (static_cast<std::size_t>(n) > app::kDatagramSize || from.sin_family != AF_INET) continue;
+      std::uint32_t sender = ntohl(from.sin_addr.s_addr);
+      Sorted sorted =
+          Sort(std::string_view(buffer.data(), static_cast<std::size_t>(n)), sender, Clock::now());
+      if (sorted.reply) send(*sorted.reply, from);
+      if (!sorted.work) continue;
+      std::deque<Pending>& queue = queues[sender];
+      if (queue.empty()) turns.push_back(sender);
+      queue.push_back(Pending{from, std::move(*sorted.work)});
+    }
+    if (turns.empty()) continue;
+    std::uint32_t sender = turns.front();
+    turns.pop_front();
+    std::deque<Pending>& queue = queues[sender];
+    Pending next = std::move(queue.front());
+    queue.pop_front();
+    if (queue.empty()) {
+      queues.erase(sender);
+    } else {
+      turns.push_back(sender);
+    }
+    send(Finish(next.work), next.from);
   }
 }
 
@@ -274,46 +304,61 @@ bool LoginService::TakeAttempt(std::uint32_t sender, Clock::time_point now) {
 std::optional<std::string> LoginService::HandleDatagram(std::string_view datagram,
                                                         std::uint32_t sender,
                                                         Clock::time_point now) {
-  if (datagram.size() > app::kDatagramSize || !store_) return std::nullopt;
+  Sorted sorted = Sort(datagram, sender, now);
+  if (sorted.work) return Finish(*sorted.work);
+  return sorted.reply;
+}
+
+LoginService::Sorted LoginService::Sort(std::string_view datagram, std::uint32_t sender,
+                                        Clock::time_point now) {
+  if (datagram.size() > app::kDatagramSize || !store_) return {};
   std::string_view text = app::DatagramText(datagram);
   bool login = text.starts_with(kLoginPrefix);
   bool join = text.starts_with(kJoinPrefix);
-  if (!login && !join) return std::nullopt;
+  if (!login && !join) return {};
   std::string_view body = text.substr(login ? kLoginPrefix.size() : kJoinPrefix.size());
   // Check the shape before spending an attempt, so garbage costs the sender nothing.
-  if (!SplitFields(body, 1, login ? 2 : 6)) return std::nullopt;
-  std::string_view head = login ? "login" : "joincl";
+  if (!SplitFields(body, 1, login ? 2 : 6)) return {};
   if (!TakeAttempt(sender, now)) {
-    return Reply(head, login ? app::status::kRefused : app::status::kAlreadyMember,
-                 kTooManyAttempts);
+    return {Reply(login ? "login" : "joincl",
+                  login ? app::status::kRefused : app::status::kAlreadyMember, kTooManyAttempts),
+            std::nullopt};
   }
-  return login ? HandleLogin(body) : HandleJoin(body);
+  return login ? SortLogin(body) : SortJoin(body);
 }
 
-std::string LoginService::HandleLogin(std::string_view body) {
+LoginService::Sorted LoginService::SortLogin(std::string_view body) {
   // id ; password ; adapter ; version
   std::vector<std::string_view> f = *SplitFields(body, 1, 2);
-  if (f[3] != options_.clientVersion) return Reply("login", app::status::kNewVersion);
+  if (f[3] != options_.clientVersion) return {Reply("login", app::status::kNewVersion), {}};
   std::optional<std::string> hash = store_->PasswordHash(f[0]);
-  if (!hash) return Reply("login", app::status::kRefused, kUnknownId);
-  if (crypto_pwhash_str_verify(hash->c_str(), f[1].data(), f[1].size()) != 0) {
-    return Reply("login", app::status::kRefused, kWrongPassword);
-  }
-  return Reply("login", app::status::kAdmitted);
+  if (!hash) return {Reply("login", app::status::kRefused, kUnknownId), {}};
+  return {std::nullopt, Work{true, std::string(body), std::move(*hash)}};
 }
 
-std::string LoginService::HandleJoin(std::string_view body) {
+LoginService::Sorted LoginService::SortJoin(std::string_view body) {
   // id ; password ; name ; phone ; (empty) ; (empty) ; adapter ; version
   std::vector<std::string_view> f = *SplitFields(body, 1, 6);
   std::string_view id = f[0], password = f[1], name = f[2], phone = f[3], adapter = f[6];
   bool idOk = !app::CheckIdText(id) && id.size() >= 7 && id.size() <= 64;
   if (!idOk || password.size() < 6 || name.size() < 2 || phone.size() != 11 ||
       adapter.size() > 64) {
-    return Reply("joincl", app::status::kAlreadyMember, kFormInvalid);
+    return {Reply("joincl", app::status::kAlreadyMember, kFormInvalid), {}};
   }
-  if (store_->Exists(id)) return Reply("joincl", app::status::kAlreadyMember, kIdTaken);
-  switch (store_->Add(id, password, app::FromWireText(name), app::FromWireText(phone),
-                      app::FromWireText(adapter))) {
+  if (store_->Exists(id)) return {Reply("joincl", app::status::kAlreadyMember, kIdTaken), {}};
+  return {std::nullopt, Work{false, std::string(body), {}}};
+}
+
+std::string LoginService::Finish(const Work& work) {
+  if (work.login) {
+    std::string_view password = (*SplitFields(work.body, 1, 2))[1];
+    if (crypto_pwhash_str_verify(work.storedHash.c_str(), password.data(), password.size()) != 0) {
+      return Reply("login", app::status::kRefused, kWrongPassword);
+    }
+    return Reply("login", app::status::kAdmitted);
+  }
+  std::vector<std::string_view> f = *SplitFields(work.body, 1, 6);
+  switch (store_->Add(f[0], f[1], DecodeCp949(f[2]), DecodeCp949(f[3]), DecodeCp949(f[6]))) {
     case MemberStore::AddResult::kAdded:
       return Reply("joincl", app::status::kRegistered);
     case MemberStore::AddResult::kTaken:

@@ -60,9 +60,23 @@ class LoginService {
     Clock::time_point last;
   };
 
+  // A request whose answer needs a password hash, held until its sender's turn.
+  struct Work {
+    bool login = true;
+    std::string body;
+    std::string storedHash;
+  };
+  // What a datagram gets at once: nothing, a reply, or a place in its sender's queue.
+  struct Sorted {
+    std::optional<std::string> reply;
+    std::optional<Work> work;
+  };
+
   bool TakeAttempt(std::uint32_t sender, Clock::time_point now);
-  std::string HandleLogin(std::string_view body);
-  std::string HandleJoin(std::string_view body);
+  Sorted Sort(std::string_view datagram, std::uint32_t sender, Clock::time_point now);
+  Sorted SortLogin(std::string_view body);
+  Sorted SortJoin(std::string_view body);
+  std::string Finish(const Work& work);
   void Serve(std::stop_token stop);
 
   LoginServiceOptions options_;

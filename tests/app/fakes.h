@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/login_flow.h"
-#include "app/wire_text.h"
+#include "data/text_codec.h"
 
 namespace orvane::app::testing {
 
@@ -17,14 +17,14 @@ class ScriptedTransport : public LoginTransport {
     timeouts.push_back(timeout);
   }
   ExchangeResult Exchange(std::string_view wireText) override {
-    sent.push_back(FromWireText(wireText));
+    sent.push_back(DecodeCp949(wireText));
     if (script.empty()) return {ExchangeStatus::kNoAnswer, {}};
     ExchangeResult r = script.front();
     script.pop_front();
     return r;
   }
   void Reply(std::string_view utf8) {
-    script.push_back({ExchangeStatus::kReplied, ToWireText(utf8)});
+    script.push_back({ExchangeStatus::kReplied, EncodeCp949(utf8)});
   }
 
   std::deque<ExchangeResult> script;

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "app/adapter_mac.h"
-#include "app/wire_text.h"
 
 namespace orvane::app {
 namespace {
@@ -103,17 +102,6 @@ TEST(JoinCheck, ChecksInOrderWithCp949ByteCounts) {
   EXPECT_EQ(with([](JoinForm& f) { f.phone = "010-1234-5678"; }), text::kPhoneInvalid);
   EXPECT_EQ(with([](JoinForm& f) { f.phone = "0101234567"; }), text::kPhoneInvalid);
   EXPECT_EQ(with([](JoinForm& f) { f.phone = "abcdefghijk"; }), std::nullopt);
-}
-
-TEST(WireText, Cp949RoundTripAndStandIns) {
-  EXPECT_EQ(ToWireText("김"), "\xB1\xE8");
-  EXPECT_EQ(FromWireText("\xB1\xE8"), "김");
-  EXPECT_EQ(WireByteCount("가나"), 4u);
-  // Characters outside CP949 and broken input never get lost silently or crash.
-  EXPECT_EQ(ToWireText("a\xF0\x9F\x98\x80z"), "a?z");
-  EXPECT_EQ(ToWireText("a\xE0z"), "a?z");
-  EXPECT_EQ(FromWireText("a\xFFz"), "a\xEF\xBF\xBDz");
-  EXPECT_EQ(FromWireText("a\xB1"), "a\xEF\xBF\xBD");
 }
 
 TEST(AdapterText, FirstEthernetElseLastElseEmpty) {

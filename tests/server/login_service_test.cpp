@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/login_protocol.h"
-#include "app/wire_text.h"
+#include "data/text_codec.h"
 
 namespace orvane::server {
 namespace {
@@ -39,8 +39,8 @@ class LoginServiceTest : public ::testing::Test {
 
   // Replies as UTF-8, or "<none>".
   std::string Ask(std::string_view utf8, std::uint32_t sender = 1) {
-    auto reply = service.HandleDatagram(app::WireDatagram(app::ToWireText(utf8)), sender, now);
-    return reply ? app::FromWireText(*reply) : "<none>";
+    auto reply = service.HandleDatagram(app::WireDatagram(EncodeCp949(utf8)), sender, now);
+    return reply ? DecodeCp949(*reply) : "<none>";
   }
 
   std::filesystem::path path;
