@@ -276,11 +276,17 @@ SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
 
   const LayoutColumns& columns = out.layout == SeriesLayout::Ohlc ? kOhlcColumns : kHlcColumns;
   const std::size_t rows = table.RowCount();
-  out.records.reserve(std::max<std::size_t>(1000, rows > kFirstDataRow ? rows - kFirstDataRow : 0));
+  // Room for every row with a close, so a long series fills without reallocation, while a
+  // file of many empty or junk lines costs no record memory.
+  std::string scratch;
+  std::size_t withClose = 0;
+  for (std::size_t row = kFirstDataRow; row < rows; ++row) {
+    if (PriceValue(table.Row(row).Text(columns.close), scratch) != 0) ++withClose;
+  }
+  out.records.reserve(std::max<std::size_t>(1000, withClose));
 
   // The open of an HLC line is the close of the previous kept line; empty before the first.
   std::optional<double> carriedOpen;
-  std::string scratch;
   for (std::size_t row = kFirstDataRow; row < rows; ++row) {
     const DataTable::RowView cells = table.Row(row);
     auto text = [&cells](int column) { return cells.Text(column); };
