@@ -1,7 +1,5 @@
 #include "data/data_table.h"
 
-#include <limits>
-
 namespace orvane {
 
 void DataTable::Clear() {
@@ -14,16 +12,6 @@ void DataTable::Clear() {
 void DataTable::AppendRow() {
   rowStart_.push_back(static_cast<std::uint32_t>(cellEnd_.size()));
   lastRowCells_ = 0;
-}
-
-bool DataTable::AppendCell(std::string_view text) {
-  if (rowStart_.empty() || lastRowCells_ >= kColumnCount) return false;
-  constexpr std::size_t kLimit = std::numeric_limits<std::uint32_t>::max();
-  if (text.size() > kLimit - pool_.size() || cellEnd_.size() >= kLimit) return false;
-  pool_.append(text);
-  cellEnd_.push_back(static_cast<std::uint32_t>(pool_.size()));
-  ++lastRowCells_;
-  return true;
 }
 
 int DataTable::CellCount(std::size_t row) const {

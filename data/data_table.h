@@ -14,6 +14,8 @@ namespace orvane {
 class DataTable {
  public:
   static constexpr int kColumnCount = 77;
+  // Offsets are 32-bit: the text of one table stays below 4 GiB.
+  static constexpr std::size_t kPoolLimit = 0xFFFFFFFFu;
 
   // The cells of one row, valid until the table changes.
   class RowView {
@@ -40,7 +42,16 @@ class DataTable {
   void AppendRow();
   // Appends the next cell (column 0 first) to the last row. Cells past the last column, or
   // text that would overflow the pool, are dropped; reports whether the cell was kept.
-  bool AppendCell(std::string_view text);
+  bool AppendCell(std::string_view text) {
+    if (lastRowCells_ >= kColumnCount || rowStart_.empty() ||
+        text.size() > kPoolLimit - pool_.size() || cellEnd_.size() >= kPoolLimit) {
+      return false;
+    }
+    pool_.append(text);
+    cellEnd_.push_back(static_cast<std::uint32_t>(pool_.size()));
+    ++lastRowCells_;
+    return true;
+  }
 
   std::size_t RowCount() const { return rowStart_.size(); }
   RowView Row(std::size_t row) const;
