@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/orvane_chart/chart_commands.h"
 #include "tools/orvane_chart/command.h"
 
 namespace orvane::tool {
@@ -11,12 +12,16 @@ namespace {
 
 // Each command file contributes its commands and value options here.
 using CommandList = std::span<const Command> (*)();
-constexpr CommandList kCommandLists[] = {TableCommands};
+constexpr CommandList kCommandLists[] = {TableCommands, ChartCommands};
 
 constexpr ValueOption kOutOption{"--out", "FILE",
                                  "write the output to FILE instead of standard output"};
 const std::vector<ValueOption>& ValueOptions() {
-  static const std::vector<ValueOption> options = {kOutOption};
+  static const std::vector<ValueOption> options = [] {
+    std::vector<ValueOption> all = {kOutOption};
+    for (const ValueOption& option : ChartValueOptions()) all.push_back(option);
+    return all;
+  }();
   return options;
 }
 
