@@ -1,0 +1,55 @@
+#include "app/qt/plinthview_app.h"
+
+#include <QCoreApplication>
+
+#include <system_error>
+
+#include "app/qt/plinthview_dlg.h"
+#include "app/qt/server_login.h"
+#include "app/qt/working_folder.h"
+#include "app/udp_transport.h"
+#include "data/fetch.h"
+
+namespace orvane::app {
+
+int CPlinthviewApp::InitInstance() {
+  QCoreApplication::setOrganizationName(QString::fromUtf8(kSettingsOrganisation));
+  QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationName));
+  const std::filesystem::path folder = WorkingFolder();
+  hooks_.picturePath = QString::fromStdString((folder / kLoginPictureName).string());
+  hooks_ = CompleteHooks(std::move(hooks_));
+
+  // POSIX sockets need no library start-up, so "WSAStartup error" has nothing to stand for.
+  UdpTransport transport;
+  if (transport.SocketOk()) {
+    login_.transport = &transport;
+    // A name that does not resolve is not reported; the login attempts then fail to send.
+    transport.Resolve(options_.loginHost.host, static_cast<std::uint16_t>(options_.loginHost.port));
+  } else {
+    hooks_.showMessage(nullptr, QStringLiteral("sock failed"));
+  }
+
+  std::error_code ignored;
+  std::filesystem::remove(folder / kLoginPictureName, ignored);
+  FetchFile(ContentUrl(options_.contentHost, std::string("/orvane_img/") + kLoginPictureName),
+            kLoginPictureName, (folder / "").string());
+
+  bool admitted = false;
+  {
+    CServerLogin dialog(login_, hooks_);
+    admitted = dialog.exec() == QDialog::Accepted && login_.loginMarker == kLoginMarker;
+  }
+  if (admitted) {
+    MainWindowSetup setup;
+    setup.contentHost = options_.contentHost;
+    setup.workingFolder = folder;
+    setup.login = &login_;
+    setup.hooks = hooks_;
+    CPlinthviewDlg window(std::move(setup));
+    window.exec();
+  }
+  login_.transport = nullptr;
+  return 0;
+}
+
+}  // namespace orvane::app
