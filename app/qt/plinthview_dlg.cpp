@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 
 #include <system_error>
 
@@ -80,8 +79,6 @@ CPlinthviewDlg::CPlinthviewDlg(MainWindowSetup setup, QWidget* parent)
   const DialogUnits du(font());
   setGeometry(du.X(2), du.Y(2), du.X(1087), du.Y(571));
   BuildStrip();
-  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  connect(help, &QShortcut::activated, this, &CPlinthviewDlg::ShowAbout);
 
   // The background picture the charts paint, fetched while the cache folder is still unset.
   std::error_code ignored;
@@ -269,6 +266,10 @@ void CPlinthviewDlg::keyPressEvent(QKeyEvent* event) {
   // Neither key may close the window or press a button.
   if (IsEnterOrEscapeKey(event->key())) {
     event->accept();
+    return;
+  }
+  if (event->key() == Qt::Key_F1) {
+    ShowAbout();
     return;
   }
   QDialog::keyPressEvent(event);
