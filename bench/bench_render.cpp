@@ -19,6 +19,7 @@
 #include "chart/chart_painter.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
+#include "modes/modes.h"
 #include "tests/chart/sample_charts.h"
 
 namespace {
@@ -27,9 +28,31 @@ constexpr int kWidth = 1900;
 constexpr int kHeight = 980;
 constexpr int kMonths = 600;
 
-void BM_FullPaintMonthly600(benchmark::State& state) {
+// The chart a mode's pipeline builds from 600 sample months, all of them in view.
+void BuildModeChart(int mode, orvane::ChartModel& chart) {
+  orvane::PipelineInputs in;
+  for (const auto& m : orvane::testing::SampleMonths(kMonths)) {
+    orvane::DataRecord r;
+    r.date = m.date;
+    r.v[orvane::kOpen] = m.open;
+    r.v[orvane::kHigh] = m.high;
+    r.v[orvane::kLow] = m.low;
+    r.v[orvane::kClose] = m.close;
+    r.v[orvane::kVolume] = m.volume;
+    r.v[orvane::kCompanion] = m.companion;
+    in.records.push_back(r);
+  }
+  in.header.title = "서울 아파트 매매가격지수";
+  in.header.caption = "월간 지수";
+  in.header.highlightMonth = std::to_string(in.records[450].date);
+  in.scaleChoice = orvane::DefaultsForMode(mode).scaleChoice;
+  in.fromYear = 1700;
+  orvane::BuildChart(mode, in, chart);
+}
+
+void PaintMode(benchmark::State& state, int mode) {
   orvane::ChartModel chart;
-  orvane::testing::FillMonthlyChart(chart, kMonths);
+  BuildModeChart(mode, chart);
   QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
   const orvane::ChartResources resources;
   for (auto _ : state) {
@@ -37,13 +60,20 @@ void BM_FullPaintMonthly600(benchmark::State& state) {
     orvane::QtCanvas canvas(painter);
     benchmark::DoNotOptimize(orvane::PaintChart(chart, canvas, kWidth, kHeight, resources));
   }
+  state.counters["series"] = static_cast<double>(chart.series.size());
 }
+
+void BM_FullPaintMonthly600(benchmark::State& state) { PaintMode(state, 1); }
 BENCHMARK(BM_FullPaintMonthly600)->Unit(benchmark::kMillisecond);
+
+// Mode 4 is the heaviest built so far: fourteen series.
+void BM_FullPaintRangeSearch600(benchmark::State& state) { PaintMode(state, 4); }
+BENCHMARK(BM_FullPaintRangeSearch600)->Unit(benchmark::kMillisecond);
 
 // Geometry and renderers alone, without rasterising.
 void BM_FullPaintMonthly600Recorded(benchmark::State& state) {
   orvane::ChartModel chart;
-  orvane::testing::FillMonthlyChart(chart, kMonths);
+  BuildModeChart(1, chart);
   const orvane::ChartResources resources;
   for (auto _ : state) {
     orvane::RecordingCanvas canvas;

@@ -143,7 +143,9 @@ std::optional<std::string> ScientificToFixed(std::string_view field) {
 
   std::size_t used = 0;
   double value = ParseUnsignedDecimal(field.substr(numberStart), used);
-  if (used != field.size() - numberStart || std::isinf(value)) return std::nullopt;
+  if (used != field.size() - numberStart) return std::nullopt;
+  // Beyond a double's range there is no value to write; the text stays as written.
+  if (std::isinf(value)) return std::string(field);
   return FixedText(negative ? -value : value, 9);
 }
 

@@ -16,7 +16,7 @@ std::string NumberText(double value, int decimals);
 
 // When the whole field is a number in scientific notation (mantissa, "E" or "e", optional sign,
 // exponent digits), its value written with nine decimals; 1.5E-03 -> 0.001500000.
-// Nothing for any other text, and for a value too large for a double.
+// A value too large for a double keeps its text as written; any other text gives nothing.
 std::optional<std::string> ScientificToFixed(std::string_view field);
 
 // The leading numeric part of the text as a double, the way C's atof reads it

@@ -16,8 +16,8 @@ struct ModeEntry {
 constexpr std::array<ModeEntry, kModeCount> kModes = {{
     {"3분할", nullptr},
     {"월봉", &BuildMonthlyChart},
-    {"볼린저", nullptr},
-    {"일목", nullptr},
+    {"볼린저", &BuildBollingerChart},
+    {"일목", &BuildIchimokuChart},
     {"구간검색", &BuildRangeSearchChart},
     {"분기봉", nullptr},
     {"연봉", nullptr},

@@ -37,6 +37,12 @@ ModeDefaults DefaultsForMode(int mode);
 
 // Mode 1: monthly candles, six running means, companion line, volume bars, year body.
 void BuildMonthlyChart(const PipelineInputs& in, ChartModel& chart);
+// Mode 2: monthly candles with the Bollinger bands, the Parabolic stop, running means and, in
+// the lower pane, the Coppock and Sonar momentum.
+void BuildBollingerChart(const PipelineInputs& in, ChartModel& chart);
+// Mode 3: monthly candles with the Ichimoku lines and cloud on closes and on highs and lows,
+// running 20 months into the future.
+void BuildIchimokuChart(const PipelineInputs& in, ChartModel& chart);
 // Mode 4: the monthly chart over a long span with ten means reaching back a hundred years.
 void BuildRangeSearchChart(const PipelineInputs& in, ChartModel& chart);
 

@@ -48,6 +48,8 @@ void Run(benchmark::State& state, int mode) {
 
 void BM_RangeSearch(benchmark::State& state) { Run(state, 4); }
 void BM_Monthly(benchmark::State& state) { Run(state, 1); }
+void BM_Bollinger(benchmark::State& state) { Run(state, 2); }
+void BM_Ichimoku(benchmark::State& state) { Run(state, 3); }
 
 BENCHMARK(BM_RangeSearch)
     ->Arg(600)
@@ -56,6 +58,19 @@ BENCHMARK(BM_RangeSearch)
     ->Unit(benchmark::kMicrosecond)
     ->Complexity(benchmark::oN);
 BENCHMARK(BM_Monthly)
+    ->Arg(600)
+    ->Arg(6000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Complexity(benchmark::oN);
+
+BENCHMARK(BM_Bollinger)
+    ->Arg(600)
+    ->Arg(6000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond)
+    ->Complexity(benchmark::oN);
+BENCHMARK(BM_Ichimoku)
     ->Arg(600)
     ->Arg(6000)
     ->Arg(100000)

@@ -61,8 +61,19 @@ QFont ChartQFont(const FontSpec& spec) {
   if (spec.family == kDialogFace) {
     font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   } else if (spec.family == kKoreanFace) {
-    font.setFamilies({QStringLiteral("Malgun Gothic"), QStringLiteral("NanumGothic"),
-                      QStringLiteral("Noto Sans CJK KR")});
+    // Only installed faces are named: an unknown first face makes the font matcher fall back
+    // to the default face for Latin text and to a regular Korean face.
+    static const QStringList installed = [] {
+      QStringList names;
+      for (const char* name : {"Malgun Gothic", "NanumGothic", "Noto Sans CJK KR"}) {
+        if (QFontDatabase::hasFamily(QString::fromLatin1(name))) names << QString::fromLatin1(name);
+      }
+      return names;
+    }();
+    if (!installed.isEmpty()) {
+      font = QFont(installed.front());
+      font.setFamilies(installed);
+    }
   } else {
     font.setFamily(QString::fromStdString(spec.family));
   }
@@ -167,8 +178,7 @@ void QtCanvas::Text(CanvasPoint anchor, std::string_view text, const FontSpec& f
                     TextAlign align) {
   if (text.empty()) return;
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  const QFont qfont = ChartQFont(font);
-  const QFontMetricsF metrics(qfont);
+  const auto& [qfont, metrics] = FontFor(font);
   double dx = 0.0;
   if (align == TextAlign::Center) dx = -metrics.horizontalAdvance(s) / 2.0;
   if (align == TextAlign::Right) dx = -metrics.horizontalAdvance(s);
@@ -178,6 +188,15 @@ void QtCanvas::Text(CanvasPoint anchor, std::string_view text, const FontSpec& f
   painter_.translate(anchor.x, anchor.y);
   if (font.escapement != 0) painter_.rotate(-font.escapement / 10.0);
   painter_.drawText(QPointF(dx, metrics.ascent()), s);
+}
+
+const std::pair<QFont, QFontMetricsF>& QtCanvas::FontFor(const FontSpec& spec) {
+  for (const auto& [key, font] : fonts_) {
+    if (key == spec) return font;
+  }
+  const QFont font = ChartQFont(spec);
+  fonts_.emplace_back(spec, std::pair(font, QFontMetricsF(font)));
+  return fonts_.back().second;
 }
 
 void QtCanvas::Image(const ChartImage& image, const CanvasRect& target) {

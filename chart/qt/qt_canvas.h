@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -47,8 +49,11 @@ class QtCanvas final : public Canvas {
 
  private:
   void AxisLine(CanvasPoint from, CanvasPoint to, const Pen& pen, bool includeEnd);
+  // A paint uses a handful of fonts; each is resolved once per canvas.
+  const std::pair<QFont, QFontMetricsF>& FontFor(const FontSpec& spec);
 
   QPainter& painter_;
+  std::deque<std::pair<FontSpec, std::pair<QFont, QFontMetricsF>>> fonts_;
 };
 
 }  // namespace orvane

@@ -2,12 +2,15 @@
 
 #include <QGuiApplication>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <ostream>
+#include <sstream>
 
 #include "chart/qt/chart_render.h"
+#include "tools/orvane_chart/mode_options.h"
 
-namespace orvane {
+namespace orvane::tool {
 namespace {
 
 constexpr int kMaxSide = 16384;
@@ -45,13 +48,17 @@ void EnsureGuiApplication() {
   (void)app;
 }
 
-constexpr std::string_view kHelp = R"(Rendering:
-  --png OUT.png         draw the chart into a PNG picture
-  --svg OUT.svg         draw the chart into an SVG drawing
-  --ops OUT.jsonl       write the draw operations, one JSON object per line
-  --size WxH            client size in pixels (default 1900x980)
-  --background IMAGE    picture drawn 350 x 350 in the middle, as the chart window does
-  Several outputs may be given at once. No display is needed.
+constexpr ValueOption kRenderOptions[] = {
+    {"--png", "OUT.png", "draw the chart of the mode into a PNG picture"},
+    {"--svg", "OUT.svg", "draw the chart into an SVG drawing"},
+    {"--ops", "OUT.jsonl", "write the draw operations, one JSON object per line"},
+    {"--size", "WxH", "client size in pixels (default 1900x980)"},
+    {"--background", "IMAGE", "picture drawn 350 x 350 in the middle, as the chart window does"},
+};
+
+constexpr std::string_view kHelp =
+    R"(Rendering: --png, --svg and --ops may be combined and need no command and no
+display; the chart is what the single-chart window shows for --mode (default 1).
 
 Draw operations (--ops), in drawing order; coordinates are pixels from the top-left corner,
 colours are [r,g,b], a pen is "color", "width" (pixels), "style" ("solid"|"dotted") and
@@ -68,31 +75,52 @@ colours are [r,g,b], a pen is "color", "width" (pixels), "style" ("solid"|"dotte
   {"op":"image","rect":[left,top,width,height],"source":"file"}
 )";
 
+int RunRenderCommand(const Invocation& invocation) {
+  RenderRequest request;
+  if (const auto error = ParseRenderRequest(invocation, request)) {
+    std::fprintf(stderr, "orvane-chart: %s\n", error->c_str());
+    return kExitUsage;
+  }
+  ChartModel chart;
+  if (const auto error = BuildModeChart(invocation, chart)) {
+    std::fprintf(stderr, "orvane-chart: %s\n", error->message.c_str());
+    return error->exitCode;
+  }
+  std::ostringstream err;
+  const int status = RunRender(chart, request, err);
+  std::fputs(err.str().c_str(), stderr);
+  return status;
+}
+
+constexpr Command kRenderCommand{"--png/--svg/--ops", "draw the chart", RunRenderCommand};
+
 }  // namespace
 
-std::optional<std::string> TakeRenderOptions(std::vector<std::string>& args,
-                                             RenderRequest& request) {
-  std::vector<std::string> rest;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string* target = nullptr;
-    if (a == "--png") target = &request.png;
-    if (a == "--svg") target = &request.svg;
-    if (a == "--ops") target = &request.ops;
-    if (a == "--background") target = &request.background;
-    if (target == nullptr && a != "--size") {
-      rest.push_back(a);
-      continue;
-    }
-    if (i + 1 >= args.size() || args[i + 1].empty()) return a + " needs a value";
-    const std::string& value = args[++i];
-    if (target != nullptr) {
-      *target = value;
-    } else if (!ParseSize(value, request.width, request.height)) {
-      return "--size wants WxH with sides of 1 to " + std::to_string(kMaxSide) + ", not " + value;
-    }
+const Command& RenderCommand() { return kRenderCommand; }
+
+std::span<const ValueOption> RenderValueOptions() { return kRenderOptions; }
+
+bool WantsRender(const Invocation& invocation) {
+  for (const char* flag : {"--png", "--svg", "--ops"}) {
+    if (invocation.values.contains(std::string_view(flag))) return true;
   }
-  args = std::move(rest);
+  return false;
+}
+
+std::optional<std::string> ParseRenderRequest(const Invocation& invocation,
+                                              RenderRequest& request) {
+  auto value = [&](std::string_view flag) {
+    const auto it = invocation.values.find(flag);
+    return it == invocation.values.end() ? std::string() : it->second;
+  };
+  request.png = value("--png");
+  request.svg = value("--svg");
+  request.ops = value("--ops");
+  request.background = value("--background");
+  if (const std::string size = value("--size");
+      !size.empty() && !ParseSize(size, request.width, request.height)) {
+    return "--size wants WxH with sides of 1 to " + std::to_string(kMaxSide) + ", not " + size;
+  }
   return std::nullopt;
 }
 
@@ -107,7 +135,7 @@ int RunRender(ChartModel& chart, const RenderRequest& request, std::ostream& err
   auto check = [&](bool ok, const std::string& path) {
     if (!ok) {
       err << "orvane-chart: cannot write " << path << '\n';
-      status = 1;
+      status = kExitFailure;
     }
   };
   if (!request.png.empty()) check(RenderChartPng(chart, options, request.png), request.png);
@@ -118,4 +146,4 @@ int RunRender(ChartModel& chart, const RenderRequest& request, std::ostream& err
 
 std::string_view RenderHelp() { return kHelp; }
 
-}  // namespace orvane
+}  // namespace orvane::tool
