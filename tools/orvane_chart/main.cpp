@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "tools/orvane_chart/command.h"
+#include "tools/orvane_chart/mode_options.h"
+#include "tools/orvane_chart/render_command.h"
 
 namespace orvane::tool {
 namespace {
@@ -16,7 +18,13 @@ constexpr CommandList kCommandLists[] = {TableCommands};
 constexpr ValueOption kOutOption{"--out", "FILE",
                                  "write the output to FILE instead of standard output"};
 const std::vector<ValueOption>& ValueOptions() {
-  static const std::vector<ValueOption> options = {kOutOption};
+  static const std::vector<ValueOption> options = [] {
+    std::vector<ValueOption> all = {kOutOption};
+    for (const auto& list : {ModeValueOptions(), RenderValueOptions()}) {
+      all.insert(all.end(), list.begin(), list.end());
+    }
+    return all;
+  }();
   return options;
 }
 
@@ -30,7 +38,8 @@ std::vector<Command> Commands() {
 
 void PrintHelp() {
   std::printf(
-      "Usage: orvane-chart FILE COMMAND [OPTIONS]\n\n"
+      "Usage: orvane-chart FILE COMMAND [OPTIONS]\n"
+      "       orvane-chart FILE [--mode N ...] --png OUT.png | --svg OUT.svg | --ops OUT.jsonl\n\n"
       "Reads a series file (semicolon-separated lines, CP949 or UTF-8) and prints what the\n"
       "chart reads from it.\n\nCommands (exactly one):\n");
   for (const Command& command : Commands()) {
@@ -43,10 +52,10 @@ void PrintHelp() {
     std::printf("  %-16s %.*s\n", flag.c_str(), static_cast<int>(option.help.size()),
                 option.help.data());
   }
+  std::printf("  %-16s show this help and exit\n\n%.*s\n", "--help",
+              static_cast<int>(RenderHelp().size()), RenderHelp().data());
   std::printf(
-      "  %-16s show this help and exit\n\n"
-      "Exit status: 0 on success, 1 when a file cannot be read or written, 2 on a usage error.\n",
-      "--help");
+      "Exit status: 0 on success, 1 when a file cannot be read or written, 2 on a usage error.\n");
 }
 
 int UsageError(const std::string& message) {
@@ -99,6 +108,7 @@ int Main(int argc, char** argv) {
     haveFile = true;
   }
   if (!haveFile) return UsageError("no series file given");
+  if (chosen == nullptr && WantsRender(invocation)) chosen = &RenderCommand();
   if (chosen == nullptr) return UsageError("no command given");
   if (const auto out = invocation.values.find(kOutOption.flag); out != invocation.values.end()) {
     invocation.outPath = out->second;
