@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "updater/signature.h"
+#include "updater/update_listing.h"
 
 namespace zentrel {
 
@@ -22,8 +23,6 @@ inline constexpr std::string_view kProgramName = "Orvane";
 // The platform's executable suffix: none here.
 inline constexpr std::string_view kExecutableSuffix = "";
 inline constexpr std::string_view kLoginWindowTitle = "Orvane 서버 로그인";
-inline constexpr std::string_view kDefaultUpdateHost = "127.0.0.1:8080";
-inline constexpr std::string_view kDefaultUpdatePort = "8080";
 inline constexpr std::string_view kStatusUpdating = "업데이트중...";
 inline constexpr std::string_view kStatusComplete = "업데이트 완료";
 inline constexpr std::string_view kStatusKeptOld = "업데이트 실패: 기존 프로그램을 유지합니다";
@@ -40,20 +39,6 @@ inline constexpr std::size_t kMaxListingBytes = 8u << 20;
 inline constexpr std::size_t kMaxSignatureBytes = 4096;
 
 std::string WantedEntry();
-
-// The entry names of a folder listing: everything up to and including the first "<br>" is
-// dropped, then each piece ending in "</A>" gives the text after its last ">".
-std::vector<std::string> ParseListing(std::string_view listing);
-
-// The line reader joins the page's lines without separators.
-std::string JoinLines(std::string_view page);
-
-// "HOST[:PORT]" -> "HOST:PORT"; a missing port is the reference service's HTTP port.
-std::string NormaliseHost(std::string_view host);
-
-// "--update-host HOST[:PORT]" (or "=HOST") wins over the environment value; the rest of the
-// command line, the main program's token included, is ignored.
-std::string ResolveUpdateHost(const std::vector<std::string>& args, const char* environment);
 
 // One HTTP GET read like a file: Read blocks until bytes arrive, the body ends or it fails.
 class HttpStream {

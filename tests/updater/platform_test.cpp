@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fakes.h"
+#include "updater/signature.h"
 #include "updater/x11_window_probe.h"
 
 namespace zentrel::testing {
@@ -56,6 +57,17 @@ std::string Capture(const std::string& command, int* status) {
   while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) output += buffer.data();
   *status = ::pclose(pipe);
   return output;
+}
+
+TEST(SignatureTest, PublicKeyMustBeExactly64HexDigits) {
+  const std::string hex(64, 'a');
+  EXPECT_TRUE(ParsePublicKey(hex));
+  EXPECT_TRUE(ParsePublicKey(" " + hex + "\n"));
+  EXPECT_FALSE(ParsePublicKey(""));
+  EXPECT_FALSE(ParsePublicKey(hex.substr(1)));
+  EXPECT_FALSE(ParsePublicKey(hex + "a"));
+  EXPECT_FALSE(ParsePublicKey(std::string(63, 'a') + "g"));
+  EXPECT_FALSE(ParsePublicKey(hex.substr(0, 32) + " " + hex.substr(32)));
 }
 
 TEST(SignToolTest, KeyGenerationSigningAndVerification) {
