@@ -1,6 +1,5 @@
 #include "updater/zentrel_core.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <condition_variable>
