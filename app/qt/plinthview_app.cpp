@@ -15,7 +15,7 @@ namespace orvane::app {
 int CPlinthviewApp::InitInstance() {
   QCoreApplication::setOrganizationName(QString::fromUtf8(kSettingsOrganisation));
   QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationName));
-  const std::filesystem::path folder = WorkingFolder();
+  const std::filesystem::path folder = workingFolder_.empty() ? WorkingFolder() : workingFolder_;
   hooks_.picturePath = QString::fromStdString((folder / kLoginPictureName).string());
   hooks_ = CompleteHooks(std::move(hooks_));
 

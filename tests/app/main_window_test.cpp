@@ -28,6 +28,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 void EnsureApp() {
+  if (QApplication::instance() != nullptr) return;
   static int argc = 1;
   static char name[] = "app_window_tests";
   static char* argv[] = {name, nullptr};
