@@ -4,8 +4,8 @@
 
 #include <system_error>
 
+#include "app/qt/login_startup.h"
 #include "app/qt/plinthview_dlg.h"
-#include "app/qt/server_login.h"
 #include "app/qt/working_folder.h"
 #include "app/udp_transport.h"
 #include "data/fetch.h"
@@ -19,26 +19,18 @@ int CPlinthviewApp::InitInstance() {
   hooks_.picturePath = QString::fromStdString((folder / kLoginPictureName).string());
   hooks_ = CompleteHooks(std::move(hooks_));
 
-  // POSIX sockets need no library start-up, so "WSAStartup error" has nothing to stand for.
-  UdpTransport transport;
-  if (transport.SocketOk()) {
-    login_.transport = &transport;
-    // A name that does not resolve is not reported; the login attempts then fail to send.
-    transport.Resolve(options_.loginHost.host, static_cast<std::uint16_t>(options_.loginHost.port));
-  } else {
-    hooks_.showMessage(nullptr, QStringLiteral("sock failed"));
-  }
-
+  // The login picture is fetched first and the socket made right before the login window;
+  // nothing between the two depends on the other. POSIX sockets need no library start-up, so
+  // "WSAStartup error" has nothing to stand for.
   std::error_code ignored;
   std::filesystem::remove(folder / kLoginPictureName, ignored);
   FetchFile(ContentUrl(options_.contentHost, std::string("/orvane_img/") + kLoginPictureName),
             kLoginPictureName, (folder / "").string());
 
-  bool admitted = false;
-  {
-    CServerLogin dialog(login_, hooks_);
-    admitted = dialog.exec() == QDialog::Accepted && login_.loginMarker == kLoginMarker;
-  }
+  UdpTransport transport;
+  const bool admitted =
+      RunStartupLogin(login_, transport, options_.loginHost.host,
+                      static_cast<std::uint16_t>(options_.loginHost.port), hooks_);
   if (admitted) {
     MainWindowSetup setup;
     setup.contentHost = options_.contentHost;
