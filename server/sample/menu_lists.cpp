@@ -245,7 +245,7 @@ Apartment MakeApartment(SeriesBook& book, std::string_view region, std::string_v
   a.district = std::string(district);
   a.name = ApartmentName(district, index, seed);
   a.households = 300 + random.Below(5200);
-  a.age = 2 + random.Below(38);
+  a.age = 4 + random.Below(36);
   const double price = profile.price * DistrictFactor(district, region) *
                        (0.7 + 0.7 * random.Uniform()) * (a.households > 2000 ? 1.15 : 1.0);
   a.price = std::round(price / 100.0) * 100.0;
