@@ -78,6 +78,17 @@ TEST_F(FetchFromServer, UnsafeNamesAreRefusedWithoutTouchingAnything) {
   EXPECT_EQ(std::distance(fs::directory_iterator(cache.path()), fs::directory_iterator()), 1);
 }
 
+TEST_F(FetchFromServer, WithoutCacheFolderTheFileLandsInTheCurrentFolder) {
+  const fs::path before = fs::current_path();
+  fs::current_path(cache.path());
+  const FetchResult r =
+      FetchFile(server_->Url("/orvane_img/orvane_bg.bmp"), "orvane_bg.bmp", "", Quick());
+  fs::current_path(before);
+  EXPECT_EQ(r, FetchResult::Ok);
+  EXPECT_EQ(Cached("orvane_bg.bmp"),
+            test::ReadFile(test::SampleRoot() / "orvane_img" / "orvane_bg.bmp"));
+}
+
 class FetchFaults : public ::testing::Test {
  protected:
   std::string Target() const { return dir.path().string() + "/"; }
