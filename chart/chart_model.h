@@ -20,23 +20,29 @@ constexpr int RedOf(ColorRef c) { return static_cast<int>(c & 0xFF); }
 constexpr int GreenOf(ColorRef c) { return static_cast<int>((c >> 8) & 0xFF); }
 constexpr int BlueOf(ColorRef c) { return static_cast<int>((c >> 16) & 0xFF); }
 
-enum class SeriesStyle : std::int32_t { Line = 1, Candle = 2, FlaggedCandle = 3, Band = 4, Dots = 5 };
+enum class SeriesStyle : std::int32_t {
+  Line = 1,
+  Candle = 2,
+  FlaggedCandle = 3,
+  Band = 4,
+  Dots = 5
+};
 
 // Labels hold at most this many bytes; longer text is cut on a UTF-8 character boundary.
 inline constexpr std::size_t kMaxLabelBytes = 127;
 std::string CutLabel(std::string_view text);
 
 struct ChartPoint {
-  std::int32_t date = 0;     // YYYYMM
-  std::int32_t time = 0;     // pipelines set 150000; never read by the chart
-  double open = 0.0;         // for Band: the second edge
+  std::int32_t date = 0;  // YYYYMM
+  std::int32_t time = 0;  // pipelines set 150000; never read by the chart
+  double open = 0.0;      // for Band: the second edge
   double low = 0.0;
   double high = 0.0;
-  double close = 0.0;        // value of Line and Dots; for Band the first edge
-  bool valid = true;         // false marks a gap
-  bool rising = true;        // FlaggedCandle colour: up colour when true
-  std::string upperLabel;    // drawn above the high; empty = none
-  std::string lowerLabel;    // drawn below the low; empty = none
+  double close = 0.0;      // value of Line and Dots; for Band the first edge
+  bool valid = true;       // false marks a gap
+  bool rising = true;      // FlaggedCandle colour: up colour when true
+  std::string upperLabel;  // drawn above the high; empty = none
+  std::string lowerLabel;  // drawn below the low; empty = none
 
   void SetUpperLabel(std::string_view text) { upperLabel = CutLabel(text); }
   void SetLowerLabel(std::string_view text) { lowerLabel = CutLabel(text); }

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <map>
 #include <set>
 
 #include "data/catalogue.h"
+#include "data/series_reader.h"
+#include "data/text_codec.h"
 #include "server/sample/sample_catalogue.h"
 #include "tests/server/test_support.h"
 
@@ -14,23 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 using Rows = std::vector<std::vector<std::string>>;
 
-std::string Cp949ToUtf8(const std::string& bytes) {
-  iconv_t cd = ::iconv_open("UTF-8", "CP949");
-  std::string out(bytes.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t inLeft = bytes.size();
-  char* dst = out.data();
-  std::size_t outLeft = out.size();
-  const std::size_t rc = ::iconv(cd, &in, &inLeft, &dst, &outLeft);
-  ::iconv_close(cd);
-  if (rc == static_cast<std::size_t>(-1)) return "<not CP949>";
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
 // Lines split at ";", CR LF line ends.
 Rows ReadTable(const fs::path& file) {
-  const std::string text = Cp949ToUtf8(test::ReadFile(file));
+  const std::string text = DecodeCp949(test::ReadFile(file));
   Rows rows;
   std::size_t start = 0;
   while (start < text.size()) {
@@ -183,6 +170,17 @@ TEST_F(SampleCatalogue, EverySeriesRowLinksToAReadableSeriesFile) {
       EXPECT_FALSE(Cell(s, r, layout == "open" ? 4 : 3).empty()) << "line " << r;
     }
     EXPECT_EQ(previous, "2024.06");
+
+    // The client's own reader takes every data line as a record.
+    DataTable table;
+    ASSERT_TRUE(LoadDataFile(table, Data() / (link + ".txt")));
+    const SeriesData series = LoadRecords(table);
+    EXPECT_EQ(series.records.size(), s.size() - 10);
+    EXPECT_EQ(series.layout == SeriesLayout::Ohlc, layout == "open");
+    EXPECT_EQ(series.header.title, Cell(s, 1, 1));
+    ASSERT_FALSE(series.records.empty());
+    EXPECT_EQ(series.records.back().date, 202406);
+    EXPECT_GT(series.records.back().v[kClose], 0.0);
   }
 }
 
@@ -199,7 +197,7 @@ TEST_F(SampleCatalogue, SeriesFilesCarryTheFeaturesTheReaderHandles) {
   for (const auto& entry : fs::directory_iterator(Data())) {
     const std::string name = entry.path().filename().string();
     if (name.size() != 9) continue;  // series files: five-digit links
-    const std::string text = Cp949ToUtf8(test::ReadFile(entry.path()));
+    const std::string text = DecodeCp949(test::ReadFile(entry.path()));
     shortOctober |= text.find("\r\n2023.1;") != std::string::npos;
     exponent |= text.find("E-0") != std::string::npos;
     plus8 |= text.find(";+") != std::string::npos;

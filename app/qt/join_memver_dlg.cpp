@@ -1,0 +1,76 @@
+#include "app/qt/join_memver_dlg.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/qt/dialog_units.h"
+
+namespace orvane::app {
+bool IsEnterOrEscape(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  int key = static_cast<const QKeyEvent*>(event)->key();
+  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+}
+
+CJoinMemverDlg::CJoinMemverDlg(LoginContext& context, LoginDialogHooks hooks, QWidget* owner)
+    : QDialog(owner), context_(context), hooks_(CompleteHooks(std::move(hooks))) {
+  setWindowTitle(QStringLiteral("회원가입"));
+  setFont(DialogFont());
+  const DialogUnits du(font());
+  setFixedSize(du.X(215), du.Y(237));
+
+  struct LabelSpec {
+    const char* text;
+    int y;
+  };
+  for (const LabelSpec& label :
+       {LabelSpec{"아이디", 98}, LabelSpec{"비밀번호", 112}, LabelSpec{"비밀번호 확인", 127},
+        LabelSpec{"이름", 141}, LabelSpec{"전화번호", 156}}) {
+    auto* l = new QLabel(QString::fromUtf8(label.text), this);
+    l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    l->setGeometry(du.Rect(49, label.y, 41, 8));
+  }
+  auto makeEdit = [&](int id, int y, bool hidden) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QString::number(id));
+    edit->setGeometry(du.Rect(96, y, 69, 14));
+    if (hidden) edit->setEchoMode(QLineEdit::Password);
+    return edit;
+  };
+  idEdit_ = makeEdit(1018, 95, false);
+  passwordEdit_ = makeEdit(1019, 110, true);
+  passwordAgainEdit_ = makeEdit(1022, 125, true);
+  nameEdit_ = makeEdit(1020, 140, false);
+  phoneEdit_ = makeEdit(1021, 155, false);
+  joinButton_ = new QPushButton(QStringLiteral("가입신청"), this);
+  joinButton_->setObjectName(QStringLiteral("1000"));
+  joinButton_->setAutoDefault(false);
+  joinButton_->setGeometry(du.Rect(48, 173, 116, 27));
+  connect(joinButton_, &QPushButton::clicked, this, [this] { OnJoin(); });
+
+  for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+}
+
+JoinOutcome CJoinMemverDlg::OnJoin() {
+  JoinForm form{idEdit_->text().toStdString(), passwordEdit_->text().toStdString(),
+                passwordAgainEdit_->text().toStdString(), nameEdit_->text().toStdString(),
+                phoneEdit_->text().toStdString()};
+  HookedLoginUi ui(this, hooks_);
+  JoinOutcome outcome = orvane::app::JoinButton(context_, ui, form);
+  if (outcome == JoinOutcome::kRegistered) hide();
+  return outcome;
+}
+
+bool CJoinMemverDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (IsEnterOrEscape(event)) return true;
+  return QDialog::eventFilter(watched, event);
+}
+
+void CJoinMemverDlg::keyPressEvent(QKeyEvent* event) {
+  if (IsEnterOrEscape(event)) return;
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,155 @@
+// Full paint of a 600-month candle chart against Qt Charts drawing the same content.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QCandlestickSeries>
+#include <QCandlestickSet>
+#include <QChart>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QLineSeries>
+#include <QPainter>
+#include <QValueAxis>
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "chart/chart_painter.h"
+#include "chart/qt/qt_canvas.h"
+#include "chart/recording_canvas.h"
+#include "modes/modes.h"
+#include "tests/chart/sample_charts.h"
+
+namespace {
+
+constexpr int kWidth = 1900;
+constexpr int kHeight = 980;
+constexpr int kMonths = 600;
+
+// The chart a mode's pipeline builds from 600 sample months, all of them in view.
+void BuildModeChart(int mode, orvane::ChartModel& chart) {
+  orvane::PipelineInputs in;
+  for (const auto& m : orvane::testing::SampleMonths(kMonths)) {
+    orvane::DataRecord r;
+    r.date = m.date;
+    r.v[orvane::kOpen] = m.open;
+    r.v[orvane::kHigh] = m.high;
+    r.v[orvane::kLow] = m.low;
+    r.v[orvane::kClose] = m.close;
+    r.v[orvane::kVolume] = m.volume;
+    r.v[orvane::kCompanion] = m.companion;
+    in.records.push_back(r);
+  }
+  in.header.title = "서울 아파트 매매가격지수";
+  in.header.caption = "월간 지수";
+  in.header.highlightMonth = std::to_string(in.records[450].date);
+  in.scaleChoice = orvane::DefaultsForMode(mode).scaleChoice;
+  in.fromYear = 1700;
+  orvane::BuildChart(mode, in, chart);
+}
+
+void PaintMode(benchmark::State& state, int mode) {
+  if (!orvane::IsModeBuilt(mode)) {
+    state.SkipWithError("mode has no pipeline yet");
+    return;
+  }
+  orvane::ChartModel chart;
+  BuildModeChart(mode, chart);
+  QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+  const orvane::ChartResources resources;
+  for (auto _ : state) {
+    QPainter painter(&image);
+    orvane::QtCanvas canvas(painter);
+    benchmark::DoNotOptimize(orvane::PaintChart(chart, canvas, kWidth, kHeight, resources));
+  }
+  state.counters["series"] = static_cast<double>(chart.series.size());
+}
+
+// Every mode with a pipeline; mode 1 is the one compared with Qt Charts below.
+void BM_FullPaintMode600(benchmark::State& state) {
+  PaintMode(state, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_FullPaintMode600)->DenseRange(1, 8)->Unit(benchmark::kMillisecond);
+
+// Geometry and renderers alone, without rasterising.
+void BM_FullPaintMonthly600Recorded(benchmark::State& state) {
+  orvane::ChartModel chart;
+  BuildModeChart(1, chart);
+  const orvane::ChartResources resources;
+  for (auto _ : state) {
+    orvane::RecordingCanvas canvas;
+    benchmark::DoNotOptimize(orvane::PaintChart(chart, canvas, kWidth, kHeight, resources));
+  }
+}
+BENCHMARK(BM_FullPaintMonthly600Recorded)->Unit(benchmark::kMillisecond);
+
+void BM_QtChartsMonthly600(benchmark::State& state) {
+  const auto months = orvane::testing::SampleMonths(kMonths);
+  auto* chart = new QChart;
+  chart->legend()->hide();
+  auto* candles = new QCandlestickSeries;
+  candles->setIncreasingColor(Qt::red);
+  candles->setDecreasingColor(Qt::blue);
+  auto* volumeSet = new QBarSet("volume");
+  for (int i = 0; i < kMonths; ++i) {
+    const auto& m = months[static_cast<std::size_t>(i)];
+    candles->append(new QCandlestickSet(m.open, m.high, m.low, m.close, i));
+    *volumeSet << m.volume;
+  }
+  chart->addSeries(candles);
+  const int windows[] = {12, 36, 60, 120, 180, 24};
+  for (int w : windows) {
+    auto* line = new QLineSeries;
+    const auto mean = orvane::testing::RunningMean(months, w);
+    for (int i = 0; i < kMonths; ++i) line->append(i, mean[static_cast<std::size_t>(i)]);
+    chart->addSeries(line);
+  }
+  auto* volume = new QBarSeries;
+  volume->append(volumeSet);
+  chart->addSeries(volume);
+  chart->createDefaultAxes();
+  QGraphicsScene scene;
+  scene.addItem(chart);
+  chart->resize(kWidth, kHeight);
+  QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+  for (auto _ : state) {
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, QRectF(0, 0, kWidth, kHeight), QRectF(0, 0, kWidth, kHeight));
+  }
+}
+BENCHMARK(BM_QtChartsMonthly600)->Unit(benchmark::kMillisecond);
+
+// Keeps each benchmark's time per iteration for the closing comparison.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const auto& run : runs) {
+      if (run.run_type == Run::RT_Iteration)
+        times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+  }
+  std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const auto ours = reporter.times.find("BM_FullPaintMode600/1");
+  const auto peer = reporter.times.find("BM_QtChartsMonthly600");
+  if (ours != reporter.times.end() && peer != reporter.times.end() && ours->second > 0) {
+    std::printf("mode 1 full paint %.2f ms, Qt Charts %.2f ms: Qt Charts takes %.1fx as long\n",
+                ours->second, peer->second, peer->second / ours->second);
+  }
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,165 @@
+#include "chart/chart_geometry.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace orvane {
+namespace {
+
+// Far outside any screen, yet safe to convert and to pass to a rasteriser.
+constexpr double kPixelLimit = 1.0e6;
+
+std::optional<int> LeadingDigitsValue(int date, std::size_t digits) {
+  const std::string text = std::to_string(date).substr(0, digits);
+  int value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// Scans the visible valid points of the qualifying series into a range, starting from 0 .. 0
+// unless series 0 qualifies and its first visible point is valid.
+template <typename Qualifies>
+ValueRange ScanRange(const std::vector<ChartSeries>& series, const ChartGeometry& g,
+                     Qualifies qualifies) {
+  ValueRange r;
+  for (std::size_t s = 0; s < series.size(); ++s) {
+    const ChartSeries& cs = series[s];
+    if (cs.points.empty() || !qualifies(cs)) continue;
+    const int end = static_cast<int>(g.VisibleEnd(cs));
+    for (int i = g.firstIndex; i < end; ++i) {
+      const ChartPoint& p = cs.points[static_cast<std::size_t>(i)];
+      if (!p.valid || !HasFiniteRange(p)) continue;
+      if (s == 0 && i == g.firstIndex) {
+        r.maximum = p.high;
+        r.minimum = p.low;
+      } else {
+        r.maximum = std::max(r.maximum, p.high);
+        r.minimum = std::min(r.minimum, p.low);
+      }
+    }
+  }
+  return r;
+}
+
+bool InMainRange(const ChartSeries& s) { return !s.inLowerPane && s.inMainRange; }
+
+void BuildDateAxis(const ChartSeries& s0, ChartGeometry& g) {
+  const int end = static_cast<int>(g.VisibleEnd(s0));
+  int lastDate = s0.points.back().date;
+  if (lastDate == 0) {
+    for (int i = end - 1; i >= g.firstIndex; --i) {
+      if (s0.points[static_cast<std::size_t>(i)].date > 0) {
+        lastDate = s0.points[static_cast<std::size_t>(i)].date;
+        break;
+      }
+    }
+  }
+  g.yearStep = YearStepForSpan(lastDate / 100 - s0.points.front().date / 100);
+
+  std::string lastYearText;
+  for (int i = g.firstIndex; i < end; ++i) {
+    const ChartPoint& p = s0.points[static_cast<std::size_t>(i)];
+    if (!p.valid) continue;
+    const int x = g.X(g.PositionOf(PointIndex{i}));
+    std::string yearText = std::to_string(p.date).substr(0, 4);
+    if (i == g.firstIndex || yearText != lastYearText) {
+      const auto year = LeadingDigitsValue(p.date, 4);
+      // A year off the step is not remembered, so later points of it are tested again.
+      if (year && *year % g.yearStep == 0) {
+        g.dateAxis.push_back({DateAxisMark::Kind::Year, x, yearText});
+        lastYearText = std::move(yearText);
+      }
+    }
+    if (g.IsHighlightMonth(p.date)) g.dateAxis.push_back({DateAxisMark::Kind::Highlight, x, {}});
+  }
+}
+
+}  // namespace
+
+int YearStepForSpan(int spanYears) {
+  if (spanYears < 30) return 1;
+  if (spanYears < 200) return 5;
+  if (spanYears < 1000) return 10;
+  return spanYears;
+}
+
+bool HasFiniteRange(const ChartPoint& p) { return std::isfinite(p.high) && std::isfinite(p.low); }
+
+int TruncatePixel(double v) {
+  if (std::isnan(v)) return 0;
+  return static_cast<int>(std::clamp(v, -kPixelLimit, kPixelLimit));
+}
+
+ChartGeometry ChartGeometry::Compute(const std::vector<ChartSeries>& series,
+                                     const ChartSettings& settings, const ChartView& view,
+                                     int width, int height) {
+  ChartGeometry g;
+  g.width = width;
+  g.height = height;
+  g.plotRight = width - settings.rightMargin;
+  g.plotBottom = height - settings.bottomMargin;
+  // A negative view would divide by zero or index before the first point.
+  g.firstIndex = std::max(0, view.firstIndex);
+  g.visibleCount = std::max(0, view.visibleCount);
+  g.step = static_cast<double>(g.plotRight - 20) / (g.visibleCount + 1);
+  g.highlightMonth = settings.highlightMonth;
+  // A pen of width 0 or less draws one pixel wide.
+  g.highlightPenWidth = std::max(1, TruncatePixel(std::min(g.step - 1.0, 5.0)));
+
+  g.mainPane = {settings.topMargin + 10, g.plotBottom - 10};
+  g.lowerPane = g.mainPane;
+  if (!settings.singlePane) {
+    g.lowerPane.top = TruncatePixel(g.mainPane.top +
+                                    (g.mainPane.bottom - g.mainPane.top) * settings.lowerPaneRatio);
+  }
+
+  if (!series.empty() && !series.front().points.empty() && InMainRange(series.front())) {
+    BuildDateAxis(series.front(), g);
+  }
+
+  ValueRange main = ScanRange(series, g, InMainRange);
+  main.minimum *= 0.99;
+  main.maximum *= 1.01;
+  if (main.minimum == main.maximum) {
+    main.minimum *= 0.8;
+    main.maximum = main.maximum * 1.2 + 0.1;
+  }
+  g.mainRange = main;
+  g.lowerRange = ScanRange(series, g, [](const ChartSeries& s) { return s.inLowerPane; });
+
+  if (main.maximum > 0 && main.minimum < 0) {
+    g.zeroLineY = TruncatePixel(g.mainPane.bottom - (0 - main.minimum) *
+                                                        (g.mainPane.bottom - g.mainPane.top) /
+                                                        (main.maximum - main.minimum));
+  }
+  return g;
+}
+
+int ChartGeometry::X(ViewPos k) const { return TruncatePixel((static_cast<int>(k) + 1) * step); }
+
+int ChartGeometry::Y(double v, Pane pane, double baseLift) const {
+  const PaneSpan& span = pane == Pane::Lower ? lowerPane : mainPane;
+  const ValueRange& range = pane == Pane::Lower ? lowerRange : mainRange;
+  const double h = span.bottom - span.top;
+  const double lift = h * baseLift;
+  const double r = range.maximum - range.minimum;
+  // A flat range (an all-zero lower pane) maps every value to the lifted bottom line.
+  if (r == 0.0 || !std::isfinite(r)) return TruncatePixel(span.bottom - lift);
+  return TruncatePixel((span.bottom - lift) - (v - range.minimum) * (h - lift) / r);
+}
+
+PointIndex ChartGeometry::VisibleEnd(const ChartSeries& s) const {
+  const long long end = static_cast<long long>(firstIndex) + visibleCount;
+  return PointIndex{
+      static_cast<int>(std::min<long long>(end, static_cast<long long>(s.points.size())))};
+}
+
+bool ChartGeometry::IsHighlightMonth(int date) const {
+  if (highlightMonth == 0) return false;
+  const auto month = LeadingDigitsValue(date, 6);
+  return month && *month == highlightMonth;
+}
+
+}  // namespace orvane

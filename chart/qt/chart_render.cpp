@@ -1,0 +1,73 @@
+#include "chart/qt/chart_render.h"
+
+#include <QPainter>
+#include <QSvgGenerator>
+#include <fstream>
+
+#include "chart/qt/qt_canvas.h"
+#include "chart/recording_canvas.h"
+
+namespace orvane {
+namespace {
+
+ChartResources ResourcesFor(const RenderOptions& options) {
+  ChartResources resources;
+  resources.fonts = options.fonts;
+  if (!options.backgroundImage.empty()) {
+    resources.backgroundImage = LoadChartImage(options.backgroundImage);
+  }
+  return resources;
+}
+
+void PaintOrFrame(ChartModel& chart, Canvas& canvas, const RenderOptions& options,
+                  const ChartResources& resources) {
+  if (!PaintChart(chart, canvas, options.width, options.height, resources)) {
+    PaintEmptyFrame(chart.settings, canvas, options.width, options.height);
+  }
+}
+
+}  // namespace
+
+QImage RenderChartImage(ChartModel& chart, const RenderOptions& options) {
+  const double ratio = options.devicePixelRatio > 0 ? options.devicePixelRatio : 1.0;
+  QImage image(QSize(options.width, options.height) * ratio, QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return image;
+  image.setDevicePixelRatio(ratio);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  QtCanvas canvas(painter);
+  PaintOrFrame(chart, canvas, options, ResourcesFor(options));
+  return image;
+}
+
+bool RenderChartPng(ChartModel& chart, const RenderOptions& options, const std::string& path) {
+  const QImage image = RenderChartImage(chart, options);
+  return !image.isNull() && image.save(QString::fromStdString(path), "PNG");
+}
+
+bool RenderChartSvg(ChartModel& chart, const RenderOptions& options, const std::string& path) {
+  QSvgGenerator svg;
+  svg.setFileName(QString::fromStdString(path));
+  svg.setSize(QSize(options.width, options.height));
+  svg.setViewBox(QRect(0, 0, options.width, options.height));
+  svg.setTitle(QString::fromStdString(chart.settings.title));
+  QPainter painter;
+  if (!painter.begin(&svg)) return false;
+  {
+    QtCanvas canvas(painter);
+    PaintOrFrame(chart, canvas, options, ResourcesFor(options));
+  }
+  return painter.end();
+}
+
+bool RenderChartOps(ChartModel& chart, const RenderOptions& options, const std::string& path) {
+  RecordingCanvas canvas;
+  PaintOrFrame(chart, canvas, options, ResourcesFor(options));
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  canvas.WriteJsonLines(out);
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+}  // namespace orvane

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include <QImage>
+
+#include "chart/chart_model.h"
+#include "chart/chart_painter.h"
+
+namespace orvane {
+
+struct RenderOptions {
+  int width = 1900;
+  int height = 980;
+  double devicePixelRatio = 1.0;
+  std::string backgroundImage;  // picture file; empty or unreadable = none
+  ChartFonts fonts;
+};
+
+// Paints the model with its stored view into an image: the full paint, or the empty frame when
+// a series is empty. Needs a QGuiApplication.
+QImage RenderChartImage(ChartModel& chart, const RenderOptions& options);
+
+bool RenderChartPng(ChartModel& chart, const RenderOptions& options, const std::string& path);
+bool RenderChartSvg(ChartModel& chart, const RenderOptions& options, const std::string& path);
+// One JSON object per drawn primitive and line.
+bool RenderChartOps(ChartModel& chart, const RenderOptions& options, const std::string& path);
+
+}  // namespace orvane

@@ -1,0 +1,208 @@
+#include "chart/qt/qt_canvas.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+
+namespace orvane {
+namespace {
+
+QColor ToQColor(ColorRef c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+
+// Pixel centres: a pen of odd width on whole coordinates covers whole pixels.
+double CentreOffset(int width) { return width % 2 == 1 ? 0.5 : 0.0; }
+
+QPen ToQPen(const Pen& pen) {
+  QPen q(ToQColor(pen.color), std::max(1, pen.width));
+  q.setCapStyle(pen.cap == PenCap::Flat ? Qt::FlatCap : Qt::RoundCap);
+  q.setJoinStyle(Qt::RoundJoin);
+  // The window system's dotted pen: three pixels on, three off.
+  if (pen.style == PenStyle::Dotted) q.setDashPattern({3.0, 3.0});
+  return q;
+}
+
+bool IsWhole(double v) { return v == std::floor(v); }
+
+bool IsAxisAligned(CanvasPoint a, CanvasPoint b) {
+  return (a.x == b.x || a.y == b.y) && IsWhole(a.x) && IsWhole(a.y) && IsWhole(b.x) && IsWhole(b.y);
+}
+
+QPolygonF ToPolygon(std::span<const CanvasPoint> points, double offset) {
+  QPolygonF poly;
+  poly.reserve(static_cast<int>(points.size()));
+  for (const auto& p : points) poly.append(QPointF(p.x + offset, p.y + offset));
+  return poly;
+}
+
+class PainterSaver {
+ public:
+  explicit PainterSaver(QPainter& p) : p_(p) { p_.save(); }
+  ~PainterSaver() { p_.restore(); }
+  PainterSaver(const PainterSaver&) = delete;
+  PainterSaver& operator=(const PainterSaver&) = delete;
+
+ private:
+  QPainter& p_;
+};
+
+}  // namespace
+
+std::shared_ptr<const ChartImage> LoadChartImage(const std::string& path) {
+  QImage image(QString::fromStdString(path));
+  if (image.isNull()) return nullptr;
+  return std::make_shared<QtChartImage>(std::move(image), path);
+}
+
+QFont ChartQFont(const FontSpec& spec) {
+  QFont font;
+  if (spec.family == kDialogFace) {
+    font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  } else if (spec.family == kKoreanFace) {
+    // Only installed faces are named: an unknown first face makes the font matcher fall back
+    // to the default face for Latin text and to a regular Korean face.
+    static const QStringList installed = [] {
+      QStringList names;
+      for (const char* name : {"Malgun Gothic", "NanumGothic", "Noto Sans CJK KR"}) {
+        if (QFontDatabase::hasFamily(QString::fromLatin1(name))) names << QString::fromLatin1(name);
+      }
+      return names;
+    }();
+    if (!installed.isEmpty()) {
+      font = QFont(installed.front());
+      font.setFamilies(installed);
+    }
+  } else {
+    font.setFamily(QString::fromStdString(spec.family));
+  }
+  font.setPixelSize(std::max(1, spec.pixelSize));
+  font.setWeight(
+      static_cast<QFont::Weight>(std::clamp(spec.weight == 0 ? 400 : spec.weight, 100, 900)));
+  font.setHintingPreference(QFont::PreferNoHinting);
+  return font;
+}
+
+QtCanvas::QtCanvas(QPainter& painter) : painter_(painter) {
+  painter_.setRenderHint(QPainter::Antialiasing, true);
+  painter_.setRenderHint(QPainter::TextAntialiasing, true);
+  painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
+}
+
+void QtCanvas::FillRect(const CanvasRect& rect, ColorRef color) {
+  painter_.fillRect(QRect(rect.left, rect.top, rect.width, rect.height), ToQColor(color));
+}
+
+// Horizontal or vertical line on whole pixels. A solid pen becomes the rectangle of pixels it
+// covers; a dotted one is drawn without anti-aliasing.
+void QtCanvas::AxisLine(CanvasPoint from, CanvasPoint to, const Pen& pen, bool includeEnd) {
+  const int w = std::max(1, pen.width);
+  const double half = w / 2.0 - CentreOffset(w);
+  const double extra = includeEnd ? 1.0 : 0.0;
+  if (pen.style == PenStyle::Dotted) {
+    PainterSaver saver(painter_);
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    QPen q = ToQPen(pen);
+    q.setCapStyle(Qt::FlatCap);
+    painter_.setPen(q);
+    painter_.drawLine(QPointF(from.x, from.y), QPointF(to.x, to.y));
+    return;
+  }
+  QRectF r;
+  if (from.x == to.x) {
+    const double top = std::min(from.y, to.y);
+    r = QRectF(from.x - half, top, w, std::abs(to.y - from.y) + extra);
+  } else {
+    const double left = std::min(from.x, to.x);
+    r = QRectF(left, from.y - half, std::abs(to.x - from.x) + extra, w);
+  }
+  painter_.fillRect(r, ToQColor(pen.color));
+}
+
+void QtCanvas::Line(CanvasPoint from, CanvasPoint to, const Pen& pen) {
+  const int w = std::max(1, pen.width);
+  if (from == to) {
+    // A zero-length stroke of a round pen leaves one dot of the pen's diameter.
+    if (pen.cap != PenCap::Round) return;
+    PainterSaver saver(painter_);
+    painter_.setPen(Qt::NoPen);
+    painter_.setBrush(ToQColor(pen.color));
+    const double o = CentreOffset(w);
+    painter_.drawEllipse(QPointF(from.x + o, from.y + o), w / 2.0, w / 2.0);
+    return;
+  }
+  if (IsAxisAligned(from, to) && (pen.cap == PenCap::Flat || w == 1)) {
+    AxisLine(from, to, pen, false);
+    return;
+  }
+  const double o = CentreOffset(w);
+  painter_.setPen(ToQPen(pen));
+  painter_.drawLine(QPointF(from.x + o, from.y + o), QPointF(to.x + o, to.y + o));
+}
+
+void QtCanvas::Polyline(std::span<const CanvasPoint> points, const Pen& pen) {
+  if (points.size() < 2) return;
+  const bool crisp = pen.width <= 1 && std::adjacent_find(points.begin(), points.end(),
+                                                          [](CanvasPoint a, CanvasPoint b) {
+                                                            return !IsAxisAligned(a, b);
+                                                          }) == points.end();
+  if (crisp) {
+    // Segments include their end pixel so corners are closed.
+    for (std::size_t i = 1; i < points.size(); ++i) AxisLine(points[i - 1], points[i], pen, true);
+    return;
+  }
+  painter_.setPen(ToQPen(pen));
+  painter_.setBrush(Qt::NoBrush);
+  painter_.drawPolyline(ToPolygon(points, CentreOffset(std::max(1, pen.width))));
+}
+
+void QtCanvas::Ellipse(CanvasPoint center, double radius, const Pen& pen, bool fill) {
+  const double o = CentreOffset(std::max(1, pen.width));
+  painter_.setPen(ToQPen(pen));
+  painter_.setBrush(fill ? QBrush(ToQColor(pen.color)) : QBrush(Qt::NoBrush));
+  painter_.drawEllipse(QPointF(center.x + o, center.y + o), radius, radius);
+}
+
+void QtCanvas::Path(std::span<const CanvasPoint> points, const Pen& pen, ColorRef fillColor) {
+  if (points.size() < 2) return;
+  QPainterPath path;
+  path.addPolygon(ToPolygon(points, CentreOffset(std::max(1, pen.width))));
+  path.closeSubpath();
+  painter_.setPen(ToQPen(pen));
+  painter_.setBrush(ToQColor(fillColor));
+  painter_.drawPath(path);
+}
+
+void QtCanvas::Text(CanvasPoint anchor, std::string_view text, const FontSpec& font, ColorRef color,
+                    TextAlign align) {
+  if (text.empty()) return;
+  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  const auto& [qfont, metrics] = FontFor(font);
+  double dx = 0.0;
+  if (align == TextAlign::Center) dx = -metrics.horizontalAdvance(s) / 2.0;
+  if (align == TextAlign::Right) dx = -metrics.horizontalAdvance(s);
+  PainterSaver saver(painter_);
+  painter_.setFont(qfont);
+  painter_.setPen(ToQColor(color));
+  painter_.translate(anchor.x, anchor.y);
+  if (font.escapement != 0) painter_.rotate(-font.escapement / 10.0);
+  painter_.drawText(QPointF(dx, metrics.ascent()), s);
+}
+
+const std::pair<QFont, QFontMetricsF>& QtCanvas::FontFor(const FontSpec& spec) {
+  for (const auto& [key, font] : fonts_) {
+    if (key == spec) return font;
+  }
+  const QFont font = ChartQFont(spec);
+  fonts_.emplace_back(spec, std::pair(font, QFontMetricsF(font)));
+  return fonts_.back().second;
+}
+
+void QtCanvas::Image(const ChartImage& image, const CanvasRect& target) {
+  const auto* qtImage = dynamic_cast<const QtChartImage*>(&image);
+  if (qtImage == nullptr) return;
+  painter_.drawImage(QRect(target.left, target.top, target.width, target.height), qtImage->Image());
+}
+
+}  // namespace orvane

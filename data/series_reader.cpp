@@ -1,0 +1,352 @@
+#include "data/series_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "data/number_text.h"
+#include "data/text_codec.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr std::string_view kMiddleDot = "\xC2\xB7";
+// A leading "+" is dropped from this column of data lines.
+constexpr int kSignedColumn = 8;
+// Data-line numbers keep this many characters after the first ".".
+constexpr std::size_t kKeptDecimals = 3;
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Cuts the text kKeptDecimals characters after its first ".", never inside a character.
+std::string_view CutDecimals(std::string_view text) {
+  // A plain loop: the fields are a few characters long, too short to gain from memchr.
+  std::size_t dot = 0;
+  while (dot < text.size() && text[dot] != '.') ++dot;
+  if (dot == text.size()) return text;
+  std::size_t end = dot + 1;
+  for (std::size_t kept = 0; kept < kKeptDecimals && end < text.size(); ++kept) {
+    ++end;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+  }
+  return text.substr(0, end);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A date that lost the trailing zero of its month (2023.1 for October). Only this shape gets
+// the zero back, so six-character labels and undotted dates are not altered.
+bool IsShortDate(std::string_view text) {
+  return text.size() == 6 && IsDigit(text[0]) && IsDigit(text[1]) && IsDigit(text[2]) &&
+         IsDigit(text[3]) && text[4] == '.' && IsDigit(text[5]);
+}
+
+// Reusable buffers for one load, so that the common field costs no allocation.
+struct FieldBuffers {
+  std::string cleaned;
+  std::string converted;
+  std::string dated;
+  std::string rowNumber;
+};
+
+// What the line scan notes about a byte.
+enum CharClass : unsigned char {
+  kPlain = 0,
+  kRewritten = 1,  // "?", double quote or ","
+  kExponent = 2,   // "E" or "e"
+  kSeparator = 4,  // ";"
+  kDot = 8,        // "."
+};
+
+constexpr auto kCharClasses = [] {
+  std::array<unsigned char, 256> classes{};
+  classes[static_cast<unsigned char>('?')] = kRewritten;
+  classes[static_cast<unsigned char>('"')] = kRewritten;
+  classes[static_cast<unsigned char>(',')] = kRewritten;
+  classes[static_cast<unsigned char>('E')] = kExponent;
+  classes[static_cast<unsigned char>('e')] = kExponent;
+  classes[static_cast<unsigned char>(';')] = kSeparator;
+  classes[static_cast<unsigned char>('.')] = kDot;
+  return classes;
+}();
+
+// The clean-up of one field of line `row`, column `column` (from 1); `classes` is the union of
+// the classes of its bytes.
+std::string_view CleanField(std::string_view field, unsigned classes, std::size_t row, int column,
+                            FieldBuffers& buffers) {
+  const bool needsRewrite = (classes & kRewritten) != 0;
+  const bool mayBeScientific = (classes & kExponent) != 0;
+  std::string_view text = field;
+  if (needsRewrite) {
+    std::string& out = buffers.cleaned;
+    out.clear();
+    for (char c : field) {
+      if (c == '?') {
+        out += kMiddleDot;
+      } else if (c != '"' && c != ',') {
+        out += c;
+      }
+    }
+    text = out;
+  }
+  text = Trim(text);
+
+  const bool dataLine = row >= static_cast<std::size_t>(kFirstDataRow);
+  std::optional<std::string> scientific;
+  if (mayBeScientific) scientific = ScientificToFixed(text);
+  if (scientific) {
+    buffers.converted = std::move(*scientific);
+    text = buffers.converted;
+  } else if (dataLine && (classes & kDot) != 0) {
+    text = CutDecimals(text);
+  }
+  if (dataLine && column == kSignedColumn && text.starts_with('+')) text.remove_prefix(1);
+  if (column == 1 && IsShortDate(text)) {
+    buffers.dated.assign(text);
+    buffers.dated += '0';
+    text = buffers.dated;
+  }
+  return text;
+}
+
+void LoadLine(DataTable& table, std::string_view line, std::size_t row, FieldBuffers& buffers) {
+  table.AppendRow();
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  for (int column = 1; column < DataTable::kColumnCount; ++column) {
+    const char* const start = p;
+    unsigned classes = 0;
+    for (; p < end; ++p) {
+      const unsigned c = kCharClasses[static_cast<unsigned char>(*p)];
+      if (c == kPlain) continue;
+      if (c == kSeparator) break;
+      classes |= c;
+    }
+    const std::string_view field(start, static_cast<std::size_t>(p - start));
+    const std::string_view text = CleanField(field, classes, row, column, buffers);
+    if (column == 1) {
+      buffers.rowNumber = row == 0 ? std::string() : std::to_string(row);
+      table.AppendCell(buffers.rowNumber);
+    }
+    table.AppendCell(text);
+    if (p == end) break;
+    ++p;  // past the ";"
+  }
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return std::nullopt;
+  std::string bytes;
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  if (!error) bytes.reserve(static_cast<std::size_t>(size));
+  char chunk[1 << 16];
+  for (;;) {
+    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+    bytes.append(chunk, got);
+    if (got < sizeof chunk) break;
+  }
+  if (std::ferror(file.get())) return std::nullopt;
+  return bytes;
+}
+
+// Number of "\n" and of ";" in the text, eight bytes at a time.
+std::pair<std::size_t, std::size_t> CountLinesAndSeparators(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  // 1 in every byte of x that is zero, 0 in the others (exact, no carries between bytes).
+  auto zeroBytes = [](std::uint64_t x) { return (~(((x & kLow7) + kLow7) | x | kLow7)) >> 7; };
+  // Byte-wise counters, summed before any byte can pass 255 / 8.
+  auto byteSum = [](std::uint64_t counters) {
+    return static_cast<std::size_t>((counters * kOnes) >> 56);
+  };
+  std::size_t newlines = 0;
+  std::size_t semicolons = 0;
+  std::size_t i = 0;
+  while (i + 8 <= text.size()) {
+    std::uint64_t newlineCounters = 0;
+    std::uint64_t semicolonCounters = 0;
+    for (int block = 0; block < 31 && i + 8 <= text.size(); ++block, i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + i, 8);
+      newlineCounters += zeroBytes(word ^ ('\n' * kOnes));
+      semicolonCounters += zeroBytes(word ^ (';' * kOnes));
+    }
+    newlines += byteSum(newlineCounters);
+    semicolons += byteSum(semicolonCounters);
+  }
+  for (; i < text.size(); ++i) {
+    newlines += text[i] == '\n';
+    semicolons += text[i] == ';';
+  }
+  return {newlines, semicolons};
+}
+
+bool HasNonAscii(std::string_view text) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ULL) return true;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return true;
+  }
+  return false;
+}
+
+std::string WithoutChar(std::string_view text, char removed) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c != removed) out += c;
+  }
+  return out;
+}
+
+void CopyWithout(std::string_view text, char removed, std::string& out) {
+  out.clear();
+  for (char c : text) {
+    if (c != removed) out += c;
+  }
+}
+
+// The value of a price cell, whose "," separators do not count.
+double PriceValue(std::string_view text, std::string& scratch) {
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c == ','; })) {
+    return TextToDouble(text);
+  }
+  CopyWithout(text, ',', scratch);
+  return TextToDouble(scratch);
+}
+
+// Field numbers of a data line's values.
+struct LayoutColumns {
+  int open;  // 0: the layout has no open
+  int high;
+  int low;
+  int close;
+  int volume;
+  int companion;  // also further value 1
+};
+
+constexpr LayoutColumns kHlcColumns{0, 2, 3, 4, 5, 6};
+constexpr LayoutColumns kOhlcColumns{2, 3, 4, 5, 6, 7};
+
+}  // namespace
+
+std::string_view LayoutName(SeriesLayout layout) {
+  return layout == SeriesLayout::Ohlc ? "OHLC" : "HLC";
+}
+
+void LoadDataText(DataTable& table, std::string_view bytes) {
+  table.Clear();
+  const bool utf8 = IsValidUtf8(bytes);
+  if (utf8 && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  if (bytes.empty()) return;
+
+  const auto [newlines, semicolons] = CountLinesAndSeparators(bytes);
+  const std::size_t lines = newlines + 1;
+  // The cells lose the ";" separators and gain row numbers of up to 8 characters; decoded
+  // Korean text may outgrow this, and the pool then grows on its own.
+  table.Reserve(bytes.size() + lines * 8 - std::min(semicolons, bytes.size()), lines,
+                std::min(semicolons + 2 * lines, lines * DataTable::kColumnCount));
+
+  FieldBuffers buffers;
+  std::string decoded;
+  std::size_t row = 0;
+  while (!bytes.empty()) {
+    const std::size_t newline = bytes.find('\n');
+    std::string_view line = bytes.substr(0, newline);
+    bytes.remove_prefix(newline == std::string_view::npos ? bytes.size() : newline + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (!utf8 && HasNonAscii(line)) {
+      decoded = DecodeCp949(line);
+      line = decoded;
+    }
+    LoadLine(table, line, row++, buffers);
+  }
+}
+
+bool LoadDataFile(DataTable& table, const std::filesystem::path& path) {
+  table.Clear();
+  const std::optional<std::string> bytes = ReadWholeFile(path);
+  if (!bytes) return false;
+  LoadDataText(table, *bytes);
+  return true;
+}
+
+SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
+  SeriesData out;
+  auto cell = [&table](TableCell c) { return table.Text(c.row, c.column); };
+  out.header.highlightMonth = WithoutChar(cell(kHighlightCell), '.');
+  if (out.header.highlightMonth.empty()) out.header.highlightMonth = kNoHighlightMonth;
+  out.header.title = cell(kTitleCell);
+  out.header.caption = cell(kCaptionCell);
+  out.layout = cell(kLayoutCell) == "open" ? SeriesLayout::Ohlc : SeriesLayout::Hlc;
+
+  const LayoutColumns& columns = out.layout == SeriesLayout::Ohlc ? kOhlcColumns : kHlcColumns;
+  const std::size_t rows = table.RowCount();
+  // Room for every row with a close, so a long series fills without reallocation, while a
+  // file of many empty or junk lines costs no record memory.
+  std::string scratch;
+  std::size_t withClose = 0;
+  for (std::size_t row = kFirstDataRow; row < rows; ++row) {
+    if (PriceValue(table.Row(row).Text(columns.close), scratch) != 0) ++withClose;
+  }
+  out.records.reserve(std::max<std::size_t>(1000, withClose));
+
+  // The open of an HLC line is the close of the previous kept line; empty before the first.
+  std::optional<double> carriedOpen;
+  for (std::size_t row = kFirstDataRow; row < rows; ++row) {
+    const DataTable::RowView cells = table.Row(row);
+    auto text = [&cells](int column) { return cells.Text(column); };
+    const double close = PriceValue(text(columns.close), scratch);
+    if (close == 0) continue;
+    CopyWithout(text(1), '.', scratch);
+    const std::int32_t date = TextToInt(scratch);
+    if (skipUndatedRows && date == 0) continue;
+
+    DataRecord& record = out.records.emplace_back();
+    record.date = date;
+    if (columns.open == 0) {
+      record.v[kOpen] = carriedOpen.value_or(close);
+    } else {
+      const std::string_view openText = text(columns.open);
+      record.v[kOpen] = openText.empty() ? close : PriceValue(openText, scratch);
+    }
+    record.v[kHigh] = PriceValue(text(columns.high), scratch);
+    record.v[kLow] = PriceValue(text(columns.low), scratch);
+    record.v[kClose] = close;
+    record.v[kVolume] = TextToDouble(text(columns.volume));
+    record.v[kCompanion] = TextToDouble(text(columns.companion));
+    record.v[FurtherValue(1)] = record.v[kCompanion];  // the same field
+    for (int n = 2; n <= 10; ++n) {
+      record.v[FurtherValue(n)] = TextToDouble(text(columns.companion + n - 1));
+    }
+    carriedOpen = close;
+  }
+  return out;
+}
+
+}  // namespace orvane

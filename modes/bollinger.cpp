@@ -1,0 +1,128 @@
+#include <array>
+
+#include "modes/indicator_series.h"
+#include "modes/modes.h"
+
+namespace orvane {
+namespace {
+
+// The price pane sits 15% of its height above the pane bottom; the momentum pane does not.
+constexpr double kPriceLift = 0.15;
+
+constexpr ColorRef kRed = Rgb(255, 0, 0);
+constexpr ColorRef kBlue = Rgb(0, 0, 255);
+constexpr ColorRef kBlack = Rgb(0, 0, 0);
+constexpr ColorRef kBollingerGreen = Rgb(0, 120, 0);
+
+constexpr std::array<MeanWindow, 6> kMeans = {{
+    {MeanSlot(0), 12},
+    {MeanSlot(1), 36},
+    {MeanSlot(2), 60},
+    {MeanSlot(3), 120},
+    {MeanSlot(4), 180},
+    {MeanSlot(5), 24},
+}};
+
+// The bands and the stop are logarithms of values computed on prices; momentum stays as it is.
+constexpr std::array<int, 5> kLogPrices = {kOpen, kHigh, kLow, kClose, kCompanion};
+constexpr std::array<int, 4> kLogIndicators = {kBollingerMean, kBollingerUpper, kBollingerLower,
+                                               kSarPlot};
+
+SeriesRow PriceLine(PointRecipe values, ColorRef color, int width = 1) {
+  return {
+      .look = {.style = SeriesStyle::Line, .color = color, .width = width, .baseLift = kPriceLift},
+      .values = std::move(values)};
+}
+
+SeriesRow HalfBand(int edgeSlot, ColorRef color) {
+  return {.look = {.style = SeriesStyle::Band,
+                   .color = color,
+                   .markHighlight = true,
+                   .baseLift = kPriceLift},
+          .values = BandBetween(kBollingerMean, edgeSlot)};
+}
+
+// A series of the momentum pane.
+SeriesRow Momentum(SeriesStyle style, ColorRef color, int width, bool markHighlight,
+                   PointRecipe values) {
+  return {.look = {.style = style,
+                   .color = color,
+                   .width = width,
+                   .markHighlight = markHighlight,
+                   .inMainRange = true,
+                   .inLowerPane = true},
+          .values = std::move(values)};
+}
+
+PointRecipe Level(double level) {
+  return [level](const DataRecord&, ChartPoint& p) {
+    p.open = p.low = p.high = p.close = level;
+    p.valid = true;
+  };
+}
+
+const std::array<SeriesRow, 21>& BollingerSeries() {
+  static const std::array<SeriesRow, 21> rows = {{
+      {.look = {.style = SeriesStyle::Candle,
+                .color = kRed,
+                .upColor = kRed,
+                .downColor = kBlue,
+                .inMainRange = true,
+                .baseLift = kPriceLift},
+       .values = CandleValues()},
+      {.look = {.style = SeriesStyle::Dots,
+                .color = kBlack,
+                .upColor = kBlack,
+                .downColor = kBlack,
+                .baseLift = kPriceLift},
+       .values = IndicatorLine(kSarPlot)},
+      PriceLine(LineOf(MeanSlot(0)), Rgb(255, 153, 0)),
+      PriceLine(LineOf(MeanSlot(1)), Rgb(153, 204, 0)),
+      PriceLine(LineOf(MeanSlot(2)), Rgb(255, 153, 204)),
+      PriceLine(LineOf(MeanSlot(3)), Rgb(0, 204, 255)),
+      PriceLine(LineOf(MeanSlot(4)), Rgb(255, 204, 0)),
+      PriceLine(LineOf(MeanSlot(5)), Rgb(150, 150, 255)),
+      PriceLine(IndicatorLine(kBollingerMean), kBollingerGreen, 3),
+      PriceLine(IndicatorLine(kBollingerUpper), kBollingerGreen, 2),
+      PriceLine(IndicatorLine(kBollingerLower), kBollingerGreen, 2),
+      HalfBand(kBollingerUpper, Rgb(255, 255, 0)),
+      HalfBand(kBollingerLower, Rgb(0, 255, 255)),
+      Momentum(SeriesStyle::Line, Rgb(0, 128, 0), 3, false, IndicatorLine(kCoppock)),
+      Momentum(SeriesStyle::Line, kBlack, 1, true, Level(kCoppockBase)),
+      Momentum(SeriesStyle::Band, Rgb(102, 255, 51), 1, true,
+               BandAboveLevel(kCoppock, kCoppockBase)),
+      Momentum(SeriesStyle::Band, Rgb(255, 100, 20), 1, true,
+               BandBelowLevel(kCoppock, kCoppockBase)),
+      Momentum(SeriesStyle::Line, Rgb(255, 0, 255), 3, false, IndicatorLine(kSonar)),
+      Momentum(SeriesStyle::Line, kBlack, 1, true, Level(kSonarBase)),
+      Momentum(SeriesStyle::Band, Rgb(255, 153, 205), 1, true, BandAboveLevel(kSonar, kSonarBase)),
+      Momentum(SeriesStyle::Band, kBlack, 1, true, BandBelowLevel(kSonar, kSonarBase)),
+  }};
+  return rows;
+}
+
+}  // namespace
+
+void BuildBollingerChart(const PipelineInputs& in, ChartModel& chart) {
+  std::vector<DataRecord> work = WorkingCopy(in.records, false);
+  ComputeParabolic(work);
+  ComputeBollinger(work);
+  ComputeMomentum(work);
+  if (in.LogScale()) {
+    Log10Slots(work, kLogPrices);
+    Log10IndicatorSlots(work, kLogIndicators);
+  }
+  RunningMeans(work, kMeans);
+  ApplyChartProperties(chart, in.header, Legends{.momentum = true}, 0.8);
+
+  auto lock = BeginSeries(chart);
+  const RangeFilter range{in.fromYear};
+  ScaleMomentum(work, [range](const DataRecord& r) { return range.Passes(r); });
+  AppendSeriesTable(chart, BollingerSeries(), work, range, {9, SwingKind::Strict});
+  MoveBandsToEnd(chart.series);
+  // The Coppock base line goes after the two Sonar lines.
+  MoveSeries(chart.series, 12, 14);
+  FinishChart(chart, std::move(lock), in.toYear);
+}
+
+}  // namespace orvane

@@ -1,0 +1,28 @@
+#pragma once
+
+// The chart dump of `orvane-chart --json`: the chart content as a pipeline left it, before any
+// painting. The format is a public interface; keep it stable.
+
+#include <nlohmann/json.hpp>
+#include <span>
+#include <string>
+
+#include "chart/chart_model.h"
+#include "modes/pipeline.h"
+
+namespace orvane {
+
+// One chart: properties, view and every series with its points.
+nlohmann::ordered_json ChartToJson(const ChartModel& chart);
+
+// {"mode", "scale", "fromYear", "toYear", "charts": [...]}.
+nlohmann::ordered_json ChartDumpToJson(int mode, const PipelineInputs& in,
+                                       std::span<const ChartModel* const> charts);
+
+// Runs the mode's pipeline on a fresh chart and dumps it; null when the mode is not built.
+nlohmann::ordered_json DumpMode(int mode, const PipelineInputs& in);
+
+// Compact text of a dump and a newline; invalid UTF-8 is replaced, never thrown on.
+std::string DumpText(const nlohmann::ordered_json& dump);
+
+}  // namespace orvane

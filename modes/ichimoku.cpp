@@ -1,0 +1,105 @@
+#include <array>
+
+#include "modes/indicator_series.h"
+#include "modes/modes.h"
+
+namespace orvane {
+namespace {
+
+constexpr ColorRef kRed = Rgb(255, 0, 0);
+constexpr ColorRef kBlue = Rgb(0, 0, 255);
+constexpr ColorRef kConversionGold = Rgb(255, 204, 0);
+constexpr ColorRef kBaseSky = Rgb(0, 204, 255);
+constexpr ColorRef kSpan1Magenta = Rgb(255, 0, 255);
+
+constexpr std::array<int, 5> kLogPrices = {kOpen, kHigh, kLow, kClose, kCompanion};
+// The slots drawn; their no-value marks stay as they are.
+constexpr std::array<int, 5> kLogIndicators = {kIchimokuConversion, kIchimokuBase, kIchimokuLagging,
+                                               kIchimokuSpan1Shifted, kIchimokuSpan2Shifted};
+
+SeriesRow Line(ColorRef color, int width, PointRecipe values) {
+  return {.look = {.style = SeriesStyle::Line, .color = color, .width = width},
+          .values = std::move(values)};
+}
+
+SeriesRow Cloud(ColorRef color, int baseSlot, int otherSlot) {
+  return {.look = {.style = SeriesStyle::Band, .color = color, .markHighlight = true},
+          .values = BandToHigher(baseSlot, otherSlot)};
+}
+
+// The conversion, base and lagging lines hide their no-value marks as values below 0.
+PointRecipe NonNegativeLine(int slot) { return LineOf(slot, 0.0); }
+
+// The candles and the Ichimoku values on closes.
+const std::array<SeriesRow, 8>& CloseSeries() {
+  static const std::array<SeriesRow, 8> rows = {{
+      {.look = {.style = SeriesStyle::Candle,
+                .color = kRed,
+                .upColor = kRed,
+                .downColor = kBlue,
+                .inMainRange = true,
+                .showTwoYearLink = true},
+       .values = CandleValues()},
+      Line(kConversionGold, 2, NonNegativeLine(kIchimokuConversion)),
+      Line(kBaseSky, 2, NonNegativeLine(kIchimokuBase)),
+      Line(Rgb(0, 0, 0), 4, NonNegativeLine(kIchimokuLagging)),
+      Line(kSpan1Magenta, 2, IndicatorLine(kIchimokuSpan1Shifted)),
+      Line(kBlue, 2, IndicatorLine(kIchimokuSpan2Shifted)),
+      Cloud(Rgb(0, 255, 255), kIchimokuSpan1Shifted, kIchimokuSpan2Shifted),
+      Cloud(Rgb(255, 255, 0), kIchimokuSpan2Shifted, kIchimokuSpan1Shifted),
+  }};
+  return rows;
+}
+
+// The Ichimoku values on highs and lows (the lagging line is not drawn), then the volume.
+const std::array<SeriesRow, 5>& HighLowSeries() {
+  static const std::array<SeriesRow, 5> rows = {{
+      Line(kConversionGold, 1, NonNegativeLine(kIchimokuConversion)),
+      Line(kBaseSky, 1, NonNegativeLine(kIchimokuBase)),
+      Line(kSpan1Magenta, 1, IndicatorLine(kIchimokuSpan1Shifted)),
+      Line(kBlue, 1, IndicatorLine(kIchimokuSpan2Shifted)),
+      {.look = {.style = SeriesStyle::FlaggedCandle,
+                .color = kRed,
+                .upColor = Rgb(255, 153, 205),
+                .downColor = Rgb(153, 204, 0),
+                .inMainRange = true,
+                .inLowerPane = true},
+       .values = VolumeBars()},
+  }};
+  return rows;
+}
+
+// Puts the raw prices back; the future records take those of the last real record.
+void RestoreRawPrices(std::span<DataRecord> work, std::span<const DataRecord> records) {
+  if (records.empty()) return;
+  for (std::size_t i = 0; i < work.size(); ++i) {
+    const DataRecord& raw = records[std::min(i, records.size() - 1)];
+    for (int s : kPriceSlots) work[i].v[s] = raw.v[s];
+  }
+}
+
+}  // namespace
+
+void BuildIchimokuChart(const PipelineInputs& in, ChartModel& chart) {
+  std::vector<DataRecord> work = WorkingCopy(in.records, false);
+  ComputeIchimokuOnCloses(work);
+  if (in.LogScale()) {
+    Log10Slots(work, kLogPrices);
+    Log10IndicatorSlots(work, kLogIndicators);
+  }
+  ApplyChartProperties(chart, in.header, Legends{.ichimoku = true}, 0.8);
+
+  auto lock = BeginSeries(chart);
+  const RangeFilter range{in.fromYear};
+  AppendSeriesTable(chart, CloseSeries(), work, range, {9, SwingKind::NonStrict});
+
+  if (in.LogScale()) RestoreRawPrices(work, in.records);
+  ComputeIchimokuOnHighsLows(work);
+  if (in.LogScale()) Log10IndicatorSlots(work, kLogIndicators);
+  for (const SeriesRow& row : HighLowSeries()) AppendSeries(chart, row, work, range);
+
+  MoveBandsToEnd(chart.series);
+  FinishChart(chart, std::move(lock), in.toYear);
+}
+
+}  // namespace orvane

@@ -1,0 +1,54 @@
+#pragma once
+
+// The chart modes of the single-chart window and the dispatch the main window's Apply uses.
+
+#include <string_view>
+
+#include "chart/chart_model.h"
+#include "modes/pipeline.h"
+
+namespace orvane {
+
+// Index of the mode radio group; 0 is the three-chart dashboard.
+enum class ChartMode : int {
+  Dashboard = 0,
+  Monthly = 1,
+  Bollinger = 2,
+  Ichimoku = 3,
+  RangeSearch = 4,
+  Quarterly = 5,
+  Yearly = 6,
+  Zoom = 7,
+  Compare = 8,
+};
+inline constexpr int kModeCount = 9;
+
+// Caption of a mode's radio button ("월봉" for mode 1); empty for an unknown index.
+std::string_view ModeCaption(int mode);
+
+// Scale and years the main window starts with for a mode: arithmetic 2005 to 2030, except the
+// range search, which has its own fields (logarithmic, 1700 to 2030).
+struct ModeDefaults {
+  int scaleChoice;
+  int fromYear;
+  int toYear;
+};
+ModeDefaults DefaultsForMode(int mode);
+
+// Mode 1: monthly candles, six running means, companion line, volume bars, year body.
+void BuildMonthlyChart(const PipelineInputs& in, ChartModel& chart);
+// Mode 2: monthly candles with the Bollinger bands, the Parabolic stop, running means and, in
+// the lower pane, the Coppock and Sonar momentum.
+void BuildBollingerChart(const PipelineInputs& in, ChartModel& chart);
+// Mode 3: monthly candles with the Ichimoku lines and cloud on closes and on highs and lows,
+// running 20 months into the future.
+void BuildIchimokuChart(const PipelineInputs& in, ChartModel& chart);
+// Mode 4: the monthly chart over a long span with ten means reaching back a hundred years.
+void BuildRangeSearchChart(const PipelineInputs& in, ChartModel& chart);
+
+// Whether a single-chart pipeline exists for the mode.
+bool IsModeBuilt(int mode);
+// Runs the mode's pipeline on the chart; false (chart untouched) when the mode has none.
+bool BuildChart(int mode, const PipelineInputs& in, ChartModel& chart);
+
+}  // namespace orvane

@@ -1,0 +1,136 @@
+#include <array>
+
+#include "modes/modes.h"
+
+namespace orvane {
+namespace {
+
+constexpr ColorRef kRed = Rgb(255, 0, 0);
+constexpr ColorRef kBlue = Rgb(0, 0, 255);
+// Colours of the running-mean lines, shortest window first.
+constexpr ColorRef kOrange = Rgb(255, 153, 0);
+constexpr ColorRef kLime = Rgb(153, 204, 0);
+constexpr ColorRef kPink = Rgb(255, 153, 204);
+constexpr ColorRef kSky = Rgb(0, 204, 255);
+constexpr ColorRef kGold = Rgb(255, 204, 0);
+constexpr ColorRef kLavender = Rgb(150, 150, 255);
+constexpr ColorRef kCompanionGreen = Rgb(0, 128, 0);
+
+SeriesRow MeanLine(int k, ColorRef color) {
+  return {.look = {.style = SeriesStyle::Line, .color = color}, .values = LineOf(MeanSlot(k))};
+}
+
+SeriesRow VolumeBarRow() {
+  return {.look = {.style = SeriesStyle::FlaggedCandle,
+                   .color = kRed,
+                   .upColor = Rgb(255, 153, 205),
+                   .downColor = Rgb(153, 204, 0),
+                   .inMainRange = true,
+                   .inLowerPane = true},
+          .values = VolumeBars()};
+}
+
+constexpr std::array<MeanWindow, 6> kMonthlyMeans = {{
+    {MeanSlot(0), 12},
+    {MeanSlot(1), 36},
+    {MeanSlot(2), 60},
+    {MeanSlot(3), 120},
+    {MeanSlot(4), 180},
+    {MeanSlot(5), 24},
+}};
+
+const std::array<SeriesRow, 9>& MonthlySeries() {
+  static const std::array<SeriesRow, 9> rows = {{
+      {.look = {.style = SeriesStyle::Candle,
+                .color = kRed,
+                .upColor = kRed,
+                .downColor = kBlue,
+                .inMainRange = true,
+                .showTwoYearLink = true},
+       .values = CandleValues()},
+      MeanLine(0, kOrange),
+      MeanLine(1, kLime),
+      MeanLine(2, kPink),
+      MeanLine(3, kSky),
+      MeanLine(4, kGold),
+      MeanLine(5, kLavender),
+      {.look = {.style = SeriesStyle::Line,
+                .color = kCompanionGreen,
+                .width = 2,
+                .showTwoYearLink = true},
+       .values = CompanionLine()},
+      VolumeBarRow(),
+  }};
+  return rows;
+}
+
+constexpr std::array<MeanWindow, 10> kRangeSearchMeans = {{
+    {MeanSlot(0), 12},
+    {MeanSlot(1), 36},
+    {MeanSlot(2), 60},
+    {MeanSlot(3), 120},
+    {MeanSlot(4), 180},
+    {MeanSlot(5), 240},
+    {MeanSlot(6), 360},
+    {MeanSlot(7), 600},
+    {MeanSlot(8), 1200},
+    {MeanSlot(9), 24},
+}};
+
+const std::array<SeriesRow, 13>& RangeSearchSeries() {
+  static const std::array<SeriesRow, 13> rows = {{
+      {.look = {.style = SeriesStyle::Candle,
+                .color = kRed,
+                .upColor = kRed,
+                .downColor = kBlue,
+                .inMainRange = true},
+       .values = CandleValues()},
+      {.look = {.style = SeriesStyle::Line, .color = kCompanionGreen, .width = 2},
+       .values = CompanionLine()},
+      MeanLine(0, kOrange),
+      MeanLine(1, kLime),
+      MeanLine(2, kPink),
+      MeanLine(3, kSky),
+      MeanLine(4, kGold),
+      MeanLine(5, kOrange),
+      MeanLine(6, kLime),
+      MeanLine(7, kPink),
+      MeanLine(8, kSky),
+      MeanLine(9, kLavender),
+      VolumeBarRow(),
+  }};
+  return rows;
+}
+
+}  // namespace
+
+void BuildMonthlyChart(const PipelineInputs& in, ChartModel& chart) {
+  std::vector<DataRecord> work = WorkingCopy(in.records, in.LogScale());
+  RunningMeans(work, kMonthlyMeans);
+  ApplyChartProperties(chart, in.header, Legends{}, 0.8);
+
+  auto lock = BeginSeries(chart);
+  const RangeFilter range{in.fromYear};
+  AppendSeriesTable(chart, MonthlySeries(), work, range, {9, SwingKind::Strict});
+  AppendYearBody(chart, work, range, 0.0);
+  FinishChart(chart, std::move(lock), in.toYear);
+}
+
+void BuildRangeSearchChart(const PipelineInputs& in, ChartModel& chart) {
+  std::vector<DataRecord> work = WorkingCopy(in.records, false);
+  if (in.LogScale()) {
+    Log10Slots(work, kPriceSlots);
+    // A companion of 1e-9 or less stays as it is (and so is a gap of the companion line).
+    Log10SlotWhere(work, kCompanion, [](double v) { return v > 1e-9; });
+  }
+  RunningMeans(work, kRangeSearchMeans);
+  ApplyChartProperties(chart, in.header, Legends{}, 0.8);
+
+  auto lock = BeginSeries(chart);
+  const RangeFilter range{in.fromYear};
+  AppendSeriesTable(chart, RangeSearchSeries(), work, range, {0, SwingKind::NonStrict});
+  AppendYearBody(chart, work, range, 0.0);
+  FinishChart(chart, std::move(lock), in.toYear);
+}
+
+}  // namespace orvane

@@ -1,0 +1,171 @@
+#pragma once
+
+// The shared skeleton of the chart-mode pipelines and the recipes they are built from.
+//
+// A pipeline reads like its recipe:
+//   1. work = WorkingCopy(...)              copy of the records, logarithms under the log scale
+//   2. RunningMeans(work, ...) and friends  derived values over the whole working list
+//   3. ApplyChartProperties(chart, ...)     title, captions, legends, lower pane
+//   4. auto lock = BeginSeries(chart)       takes seriesLock and empties series
+//   5. AppendSeries(chart, row, ...)        one call per row of the mode's series table
+//   6. SetSwingLabels(chart.series[0], ...) where the mode labels its swings
+//   7. FinishChart(chart, lock, toYear)     the view cut at toYear, unlock, DrawChart
+//
+// Every series goes through chart.workSeries and chart.workPoint: a field a recipe does not set
+// keeps whatever the previous series or point left there, which later modes rely on.
+
+#include <array>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chart/chart_model.h"
+#include "data/data_record.h"
+
+namespace orvane {
+
+// Index of the scale combo boxes.
+inline constexpr int kScaleLog = 0;
+inline constexpr int kScaleArith = 1;
+
+// What the main window hands a pipeline on Apply.
+struct PipelineInputs {
+  std::vector<DataRecord> records;
+  DataHeader header;
+  int scaleChoice = kScaleArith;  // anything but kScaleArith means base-10 logarithms
+  int fromYear = 2005;
+  int toYear = 2030;  // exclusive
+  // Names of the compared lines: data-table row 4, columns 7 to 16.
+  std::array<std::string, 10> compareNames;
+
+  bool LogScale() const { return scaleChoice != kScaleArith; }
+};
+
+// Running means of the close live over further values 1 to 10: mean k sits at v[22 + k].
+constexpr int MeanSlot(int k) { return FurtherValue(1) + k; }
+
+// The time every pipeline stamps on its points.
+inline constexpr std::int32_t kPointTime = 150000;
+
+// Price slots that take logarithms under the log scale.
+inline constexpr std::array<int, 4> kPriceSlots = {kOpen, kHigh, kLow, kClose};
+
+// Copy of the records; under the log scale open, high, low, close and companion become
+// base-10 logarithms (volume never does).
+std::vector<DataRecord> WorkingCopy(std::span<const DataRecord> records, bool logScale);
+
+// Replaces the given slots by their base-10 logarithms (0 gives -inf, negatives NaN).
+void Log10Slots(std::span<DataRecord> work, std::span<const int> slots);
+// Replaces one slot by its logarithm only where take(value) holds.
+void Log10SlotWhere(std::span<DataRecord> work, int slot, const std::function<bool(double)>& take);
+
+struct MeanWindow {
+  int slot;    // target slot in v
+  int months;  // window length in records
+};
+// Means of the working closes over the last `months` records (fewer at the left edge).
+// A non-finite close makes the means that include it non-finite, and only those.
+void RunningMeans(std::span<DataRecord> work, std::span<const MeanWindow> windows);
+
+struct Legends {
+  bool momentum = false;
+  bool ichimoku = false;
+  bool compare = false;
+};
+// singlePane off, legends, lowerPaneRatio, title, subtitle and highlightMonth from the header.
+void ApplyChartProperties(ChartModel& chart, const DataHeader& header, Legends legends,
+                          double lowerPaneRatio);
+
+// Leading decimal integer of a text ("202106" -> 202106); 0 when there is none or it overflows.
+std::int32_t LeadingInteger(std::string_view text);
+
+// A record is drawn when it is dated 0 (a future or filler slot) or falls in fromYear or later.
+struct RangeFilter {
+  int fromYear = 0;
+  bool Passes(const DataRecord& r) const { return r.date < 1 || r.date / 100 >= fromYear; }
+};
+
+// The look of one series: every field here is written into workSeries before its points.
+struct SeriesLook {
+  SeriesStyle style = SeriesStyle::Line;
+  ColorRef color = 0;
+  std::int32_t width = 1;
+  ColorRef upColor = Rgb(255, 0, 0);
+  ColorRef downColor = Rgb(0, 0, 255);
+  bool markHighlight = false;
+  bool inMainRange = false;
+  bool inLowerPane = false;
+  bool showTwoYearLink = false;
+  double baseLift = 0.0;
+  // Written only where a table states it; otherwise workSeries keeps its previous value.
+  std::optional<bool> horizontalLabels = std::nullopt;
+};
+
+// Fills the values (and where the recipe says so `valid` and `rising`) of workPoint from a
+// record. Date, time and the two labels are set by AppendSeries.
+using PointRecipe = std::function<void(const DataRecord&, ChartPoint&)>;
+
+// Open, low, high, close of the record; a point dated 0 is a gap.
+PointRecipe CandleValues();
+// All four values := v[slot]; always valid.
+PointRecipe LineOf(int slot);
+// All four values := v[slot]; valid only where the value is at least minValid.
+PointRecipe LineOf(int slot, double minValid);
+// The companion line: a gap where companion < 1e-10 (so also where its logarithm is negative).
+PointRecipe CompanionLine();
+// 0, 0, volume, volume; rising when the record's open <= close; a point dated 0 is a gap.
+PointRecipe VolumeBars();
+
+struct SeriesRow {
+  SeriesLook look;
+  PointRecipe values;
+};
+
+// Starts the series part of a pipeline: takes seriesLock, empties series, clears the name.
+std::unique_lock<std::recursive_mutex> BeginSeries(ChartModel& chart);
+
+// The series procedure: look into workSeries, one workPoint per record in range, then a copy
+// of workSeries into series.
+void AppendSeries(ChartModel& chart, const SeriesRow& row, std::span<const DataRecord> work,
+                  RangeFilter range);
+
+// The year-body look: red candles with yellow/cyan bodies over the highlight band.
+SeriesLook YearBodyLook(double baseLift);
+// Appends the year body: each point of a calendar year carries that year's open and its last
+// non-zero close. A point dated 0 is a gap; `rising` is left as workPoint holds it.
+void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFilter range,
+                    double baseLift);
+
+enum class SwingKind {
+  Strict,     // a peak is higher than every neighbour in the window
+  NonStrict,  // no neighbour in the window is higher
+};
+// Window of the modes that scale it with the data: max(3, points / 50).
+int ScaledSwingWindow(std::size_t points);
+// Marks peaks (upperLabel) and troughs (lowerLabel) with their date label; of two labelled
+// neighbours only the later keeps its label. Runs in time linear in the points for any window.
+void SetSwingLabels(ChartSeries& series, int window, SwingKind kind);
+// Swing labels of a mode: a fixed window, or 0 for ScaledSwingWindow.
+struct SwingRule {
+  int window = 0;
+  SwingKind kind = SwingKind::NonStrict;
+  int WindowFor(std::size_t points) const {
+    return window > 0 ? window : ScaledSwingWindow(points);
+  }
+};
+// Appends rows[0] (the candle), labels its swings, then appends the other rows in order.
+void AppendSeriesTable(ChartModel& chart, std::span<const SeriesRow> rows,
+                       std::span<const DataRecord> work, RangeFilter range, SwingRule swings);
+// "23-07" for 202307: last four digits with a dash after the second; empty for date 0.
+std::string DateLabel(std::int32_t date);
+
+// The view over all points of the first series, ending before the first point of toYear.
+ChartView ViewBeforeYear(const ChartModel& chart, int toYear);
+// Sets the view, releases seriesLock and has the chart paint.
+void FinishChart(ChartModel& chart, std::unique_lock<std::recursive_mutex> lock, int toYear);
+
+}  // namespace orvane

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+
+namespace orvane::server {
+
+struct LoginServiceOptions {
+  std::string databasePath = "orvane_members.db";  // created, with the demo member, when absent
+  std::string bindAddress = "0.0.0.0";
+  std::uint16_t udpPort = 10003;            // 0 picks a free port; Port() tells which
+  std::string clientVersion = "Ver.1.0.1";  // any other version is told "VerDiff"
+  // Per sender address: this many attempts at once, then this many per second.
+  double attemptBurst = 10;
+  double attemptsPerSecond = 1;
+  // Libsodium's cheapest Argon2id settings, for tests and fuzzing only.
+  bool cheapHashing = false;
+};
+
+// The member seeded into a new database, so a fresh install can log in at once.
+inline constexpr std::string_view kDemoMemberId = "demo1234";
+inline constexpr std::string_view kDemoMemberPassword = "orvane2024";
+
+class MemberStore;
+
+// Login and sign-up over UDP: one reply datagram per well-formed request, none otherwise.
+class LoginService {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit LoginService(LoginServiceOptions options);
+  ~LoginService();
+  LoginService(const LoginService&) = delete;
+  LoginService& operator=(const LoginService&) = delete;
+
+  // Opens the database only; enough for HandleDatagram.
+  bool OpenDatabase();
+  // Opens the database, binds the socket and serves on a thread of its own.
+  bool Start();
+  void Stop();
+  std::uint16_t Port() const { return port_; }
+  const std::string& Error() const { return error_; }
+
+  // The reply (CP949 text, before zero padding) to one datagram from an IPv4 sender, or
+  // nothing for a malformed or oversized datagram. Only the service thread calls it once
+  // started.
+  std::optional<std::string> HandleDatagram(std::string_view datagram, std::uint32_t sender,
+                                            Clock::time_point now);
+
+ private:
+  struct Bucket {
+    double tokens = 0;
+    Clock::time_point last;
+  };
+
+  // A request whose answer needs a password hash, held until its sender's turn.
+  struct Work {
+    bool login = true;
+    std::string body;
+    std::string storedHash;
+  };
+  // What a datagram gets at once: nothing, a reply, or a place in its sender's queue.
+  struct Sorted {
+    std::optional<std::string> reply;
+    std::optional<Work> work;
+  };
+
+  bool TakeAttempt(std::uint32_t sender, Clock::time_point now);
+  Sorted Sort(std::string_view datagram, std::uint32_t sender, Clock::time_point now);
+  Sorted SortLogin(std::string_view body);
+  Sorted SortJoin(std::string_view body);
+  std::string Finish(const Work& work);
+  void Serve(std::stop_token stop);
+
+  LoginServiceOptions options_;
+  std::unique_ptr<MemberStore> store_;
+  std::unordered_map<std::uint32_t, Bucket> buckets_;
+  int fd_ = -1;
+  std::uint16_t port_ = 0;
+  std::string error_;
+  std::jthread thread_;
+};
+
+}  // namespace orvane::server

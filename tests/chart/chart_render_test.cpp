@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QFontInfo>
+#include <QImage>
+#include <QRawFont>
+#include <QTextLayout>
+#include <filesystem>
+#include <string>
+
+#include "chart/qt/cchart_ctl.h"
+#include "chart/qt/chart_render.h"
+#include "chart/qt/qt_canvas.h"
+#include "qt_app.h"
+#include "sample_charts.h"
+
+namespace orvane {
+namespace {
+
+// Fraction of pixels that are not white.
+double InkShare(const QImage& image) {
+  long long ink = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) ink += (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+  }
+  return static_cast<double>(ink) / (static_cast<double>(image.width()) * image.height());
+}
+
+std::string OutPath(const std::string& name) {
+  const std::filesystem::path dir = std::filesystem::path(ORVANE_BINARY_DIR) / "chart_render";
+  std::filesystem::create_directories(dir);
+  return (dir / name).string();
+}
+
+class ChartRender : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { testing::EnsureQApplication(); }
+};
+
+TEST_F(ChartRender, MonthlyChartRendersToPngAndSvg) {
+  ChartModel chart;
+  testing::FillMonthlyChart(chart, 600);
+  const QImage image = RenderChartImage(chart, RenderOptions{});
+  ASSERT_EQ(image.size(), QSize(1900, 980));
+  EXPECT_GT(InkShare(image), 0.05);
+
+  const std::string png = OutPath("monthly.png");
+  ASSERT_TRUE(RenderChartPng(chart, RenderOptions{}, png));
+  EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(1900, 980));
+  const std::string svg = OutPath("monthly.svg");
+  ASSERT_TRUE(RenderChartSvg(chart, RenderOptions{}, svg));
+  EXPECT_GT(std::filesystem::file_size(svg), 10000u);
+}
+
+TEST_F(ChartRender, AxisLinesStaySharpAtDoublePixelRatio) {
+  ChartModel chart;
+  testing::FillMonthlyChart(chart, 120);
+  RenderOptions options;
+  options.width = 400;
+  options.height = 300;
+  options.devicePixelRatio = 2.0;
+  const QImage image = RenderChartImage(chart, options);
+  ASSERT_EQ(image.size(), QSize(800, 600));
+  // The right axis at R = 380 covers device columns 760 and 761 in pure black, nothing beside.
+  const int row = 200;
+  EXPECT_EQ(image.pixelColor(760, row), QColor(Qt::black));
+  EXPECT_EQ(image.pixelColor(761, row), QColor(Qt::black));
+  EXPECT_NE(image.pixelColor(762, row), QColor(Qt::black));
+  EXPECT_NE(image.pixelColor(759, row), QColor(Qt::black));
+}
+
+TEST_F(ChartRender, KoreanFacesResolveToAFontWithHangulAndHanja) {
+  const QFont font = ChartQFont(FontSpec{std::string(kKoreanFace), 25, 800, 0});
+  const QRawFont raw = QRawFont::fromFont(font);
+  ASSERT_TRUE(raw.isValid());
+  for (const QChar c : QStringLiteral("맑은고딕一目均衡票轉換線")) {
+    EXPECT_TRUE(raw.supportsCharacter(c))
+        << QString(c).toStdString() << " in " << raw.familyName().toStdString();
+  }
+  EXPECT_GE(QFontInfo(font).weight(), 700);
+  EXPECT_EQ(ChartQFont(DialogFont8()).pixelSize(), 11);
+  EXPECT_EQ(ChartQFont(DialogFont10()).pixelSize(), 13);
+}
+
+TEST_F(ChartRender, WidgetShowsEmptyFrameThenTheDrawnChart) {
+  CCHARTctl control;
+  control.resize(640, 400);
+  EXPECT_EQ(control.Model().workerState, ChartModel::kEmptyFrame);
+  const QImage empty = control.grab().toImage();
+  EXPECT_EQ(control.Model().workerState, ChartModel::kIdle);
+  EXPECT_GT(InkShare(empty), 0.0);
+  EXPECT_TRUE(control.Frame().isNull());
+
+  testing::FillMonthlyChart(control.Model(), 60);
+  EXPECT_TRUE(control.DrawChart(ChartView{59, 60, 0}));
+  ASSERT_FALSE(control.Frame().isNull());
+  EXPECT_EQ(control.Frame().size(), QSize(640, 400) * control.devicePixelRatioF());
+  EXPECT_GT(InkShare(control.Frame()), InkShare(empty));
+  EXPECT_EQ(control.Model().workerState, ChartModel::kIdle);
+
+  // An empty series keeps the previous picture.
+  const QImage before = control.Frame();
+  control.Model().series.front().points.clear();
+  EXPECT_FALSE(control.DrawChart(ChartView{59, 60, 0}));
+  EXPECT_EQ(control.Frame(), before);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QApplication>
+
+namespace orvane::testing {
+
+// Widgets need a QApplication; one lives for the whole test program.
+inline void EnsureQApplication() {
+  if (QApplication::instance() != nullptr) return;
+  static int argc = 1;
+  static char name[] = "chart_render_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+}
+
+}  // namespace orvane::testing

@@ -1,0 +1,259 @@
+#include "modes/pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "tests/modes/test_records.h"
+
+namespace orvane {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+TEST(RunningMeans, AveragesOverTheCountActuallySummed) {
+  std::vector<DataRecord> work = test::Months(2020, 1, 30, [](int i) { return i + 1.0; });
+  const MeanWindow windows[] = {{MeanSlot(0), 12}, {MeanSlot(3), 120}, {MeanSlot(5), 1}};
+  RunningMeans(work, windows);
+  EXPECT_DOUBLE_EQ(work[4].v[MeanSlot(0)], 3.0);    // mean of 1..5
+  EXPECT_DOUBLE_EQ(work[29].v[MeanSlot(0)], 24.5);  // mean of 19..30
+  EXPECT_DOUBLE_EQ(work[29].v[MeanSlot(3)], 15.5);  // all 30
+  EXPECT_DOUBLE_EQ(work[7].v[MeanSlot(5)], 8.0);
+}
+
+TEST(RunningMeans, NonFiniteClosesSpoilOnlyTheWindowsHoldingThem) {
+  std::vector<DataRecord> work = test::Months(2020, 1, 12, [](int i) { return i + 1.0; });
+  work[3].v[kClose] = -kInf;  // the logarithm of a zero close
+  work[6].v[kClose] = kNaN;   // the logarithm of a negative close
+  const MeanWindow windows[] = {{MeanSlot(0), 2}};
+  RunningMeans(work, windows);
+  const auto mean = [&](int i) { return work[i].v[MeanSlot(0)]; };
+  EXPECT_DOUBLE_EQ(mean(2), 2.5);
+  EXPECT_EQ(mean(3), -kInf);
+  EXPECT_EQ(mean(4), -kInf);
+  EXPECT_DOUBLE_EQ(mean(5), 5.5);  // a plain running sum would give NaN from here on
+  EXPECT_TRUE(std::isnan(mean(6)));
+  EXPECT_TRUE(std::isnan(mean(7)));
+  EXPECT_DOUBLE_EQ(mean(8), 8.5);
+  EXPECT_DOUBLE_EQ(mean(11), 11.5);
+}
+
+TEST(DateLabel, LastFourDigitsWithADash) {
+  EXPECT_EQ(DateLabel(202307), "23-07");
+  EXPECT_EQ(DateLabel(199912), "99-12");
+  EXPECT_EQ(DateLabel(0), "");
+  EXPECT_EQ(DateLabel(7), "7");  // too short for a dash
+  EXPECT_EQ(DateLabel(12), "12-");
+  EXPECT_EQ(DateLabel(1234), "12-34");
+}
+
+TEST(LeadingInteger, ReadsTheLeadingDigits) {
+  EXPECT_EQ(LeadingInteger("202106"), 202106);
+  EXPECT_EQ(LeadingInteger("10000101"), 10000101);
+  EXPECT_EQ(LeadingInteger("2021x"), 2021);
+  EXPECT_EQ(LeadingInteger(""), 0);
+  EXPECT_EQ(LeadingInteger("abc"), 0);
+  EXPECT_EQ(LeadingInteger("99999999999999"), 0);
+}
+
+// The swing rule as written: compare one by one with every neighbour in the window.
+void ReferenceSwings(std::vector<ChartPoint>& p, int w, SwingKind kind) {
+  const int n = static_cast<int>(p.size());
+  for (int j = w; j < n; ++j) {
+    bool peak = true, trough = true;
+    for (int k = 1; k <= w - 1; ++k) {
+      for (int o : {j - k, j + k}) {
+        if (o >= n) continue;
+        if (kind == SwingKind::Strict) {
+          peak = peak && p[j].high > p[o].high;
+          trough = trough && p[j].low < p[o].low;
+        } else {
+          peak = peak && !(p[o].high > p[j].high);
+          trough = trough && !(p[o].low < p[j].low);
+        }
+      }
+    }
+    if (peak) {
+      p[j - 1].upperLabel.clear();
+      p[j].upperLabel = DateLabel(p[j].date);
+    }
+    if (trough) {
+      p[j - 1].lowerLabel.clear();
+      p[j].lowerLabel = DateLabel(p[j].date);
+    }
+  }
+}
+
+std::vector<ChartPoint> RandomPoints(std::mt19937& rng, int n) {
+  // Few distinct values so ties are common, plus the non-finite values logarithms give.
+  const double values[] = {1, 2, 3, 4, 5, -kInf, kInf, kNaN};
+  std::uniform_int_distribution<int> pick(0, 7), plain(0, 4), kindOfRun(0, 9);
+  std::vector<ChartPoint> points(n);
+  const bool finiteOnly = kindOfRun(rng) < 5;
+  for (int i = 0; i < n; ++i) {
+    points[i].date = 200001 + i;
+    points[i].high = values[finiteOnly ? plain(rng) : pick(rng)];
+    points[i].low = values[finiteOnly ? plain(rng) : pick(rng)];
+  }
+  return points;
+}
+
+TEST(SwingLabels, MatchTheOneByOneComparisonForAnyDataAndWindow) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 400; ++round) {
+    const int n = 1 + static_cast<int>(rng() % 60);
+    const int w = 1 + static_cast<int>(rng() % 14);
+    const SwingKind kind = round % 2 ? SwingKind::Strict : SwingKind::NonStrict;
+    ChartSeries fast;
+    fast.points = RandomPoints(rng, n);
+    std::vector<ChartPoint> slow = fast.points;
+    SetSwingLabels(fast, w, kind);
+    ReferenceSwings(slow, w, kind);
+    for (int i = 0; i < n; ++i) {
+      ASSERT_EQ(fast.points[i].upperLabel, slow[i].upperLabel) << "round " << round << " i " << i;
+      ASSERT_EQ(fast.points[i].lowerLabel, slow[i].lowerLabel) << "round " << round << " i " << i;
+    }
+  }
+}
+
+TEST(SwingLabels, StrictAndNonStrictDifferOnEqualNeighbours) {
+  ChartSeries s;
+  const double highs[] = {1, 1, 1, 5, 5, 1, 1, 1};
+  for (int i = 0; i < 8; ++i) {
+    ChartPoint p;
+    p.date = 202001 + i;
+    p.high = highs[i];
+    p.low = 0;  // flat lows: no trough under the strict kind
+    s.points.push_back(p);
+  }
+  ChartSeries strict = s;
+  SetSwingLabels(strict, 3, SwingKind::Strict);
+  for (const ChartPoint& p : strict.points) EXPECT_EQ(p.upperLabel + p.lowerLabel, "");
+
+  SetSwingLabels(s, 3, SwingKind::NonStrict);
+  EXPECT_EQ(s.points[3].upperLabel, "");  // the later of two equal peaks keeps the label
+  EXPECT_EQ(s.points[4].upperLabel, "20-05");
+  EXPECT_EQ(s.points[7].lowerLabel, "20-08");  // flat lows: only the last keeps its label
+  EXPECT_EQ(s.points[6].lowerLabel, "");
+}
+
+TEST(SwingLabels, ScaledWindow) {
+  EXPECT_EQ(ScaledSwingWindow(0), 3);
+  EXPECT_EQ(ScaledSwingWindow(199), 3);
+  EXPECT_EQ(ScaledSwingWindow(599), 11);
+  EXPECT_EQ(ScaledSwingWindow(600), 12);
+}
+
+// The year body as written: every rewrite walks back over the points of the current year.
+std::vector<ChartPoint> ReferenceYearBody(const std::vector<DataRecord>& work, int fromYear) {
+  std::vector<ChartPoint> pts;
+  double yo = 0, yc = 0;
+  int cy = 0;
+  const auto body = [](ChartPoint& p, double o, double c) {
+    p.open = o;
+    p.close = c;
+    p.high = std::max(o, c);
+    p.low = std::min(o, c);
+  };
+  for (std::size_t i = 0; i < work.size(); ++i) {
+    const DataRecord& r = work[i];
+    if (!(r.date < 1 || r.date / 100 >= fromYear)) continue;
+    const int year = r.date / 100;
+    const bool last = i + 1 == work.size();
+    if (year != cy || r.v[kClose] == 0 || last) {
+      if (last && year == cy) yc = r.v[kClose];
+      for (std::size_t k = pts.size(); k-- > 0 && pts[k].date / 100 == cy;) body(pts[k], yo, yc);
+      if (!(last && year == cy) && r.v[kOpen] != 0) yo = r.v[kOpen];
+      cy = year;
+    }
+    if (r.v[kClose] != 0) yc = r.v[kClose];
+    ChartPoint p;
+    p.date = r.date;
+    p.open = p.low = p.high = p.close = r.v[kOpen];
+    if (last) body(p, yo, yc);
+    pts.push_back(p);
+  }
+  return pts;
+}
+
+TEST(YearBody, MatchesTheWalkBackForAnyData) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<DataRecord> work(1 + rng() % 50);
+    for (DataRecord& r : work) {
+      const int year = 2000 + static_cast<int>(rng() % 4);
+      r.date = rng() % 8 == 0 ? 0 : year * 100 + 1 + static_cast<int>(rng() % 12);
+      r.v[kOpen] = static_cast<double>(rng() % 4);  // zeros included
+      r.v[kClose] = static_cast<double>(rng() % 4);
+    }
+    const int fromYear = 2000 + static_cast<int>(rng() % 3);
+    ChartModel chart;
+    AppendYearBody(chart, work, RangeFilter{fromYear}, 0.0);
+    const std::vector<ChartPoint> expected = ReferenceYearBody(work, fromYear);
+    const std::vector<ChartPoint>& got = chart.series.at(0).points;
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      ASSERT_EQ(got[i].date, expected[i].date);
+      ASSERT_EQ(got[i].open, expected[i].open) << "round " << round << " point " << i;
+      ASSERT_EQ(got[i].close, expected[i].close) << "round " << round << " point " << i;
+      ASSERT_EQ(got[i].high, expected[i].high);
+      ASSERT_EQ(got[i].low, expected[i].low);
+      ASSERT_EQ(got[i].valid, got[i].date != 0);
+    }
+  }
+}
+
+TEST(YearBody, LogarithmOfOneActsAsAMissingClose) {
+  // Logarithms of powers of ten: open/close per month.
+  const int dates[] = {202001, 202002, 202003, 202101, 202102};
+  const double opens[] = {10, 100, 1000, 10, 100};
+  const double closes[] = {100, 1, 1000, 10000, 100};
+  std::vector<DataRecord> records(5);
+  for (int i = 0; i < 5; ++i) {
+    records[i].date = dates[i];
+    records[i].v[kOpen] = opens[i];
+    records[i].v[kClose] = closes[i];
+  }
+  ChartModel chart;
+  AppendYearBody(chart, WorkingCopy(records, true), RangeFilter{0}, 0.0);
+  const std::vector<ChartPoint>& p = chart.series.at(0).points;
+  // February's zero close restarts the 2020 body at February's open (log 2).
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(p[i].open, 2.0) << i;
+    EXPECT_EQ(p[i].close, 3.0) << i;
+  }
+  for (int i = 3; i < 5; ++i) {
+    EXPECT_EQ(p[i].open, 1.0) << i;
+    EXPECT_EQ(p[i].close, 2.0) << i;
+    EXPECT_EQ(p[i].high, 2.0) << i;
+    EXPECT_EQ(p[i].low, 1.0) << i;
+  }
+}
+
+TEST(FillingProtocol, FieldsARecipeLeavesAloneCarryOver) {
+  ChartModel chart;
+  const std::vector<DataRecord> work = test::Months(2020, 1, 3, [](int i) { return 10.0 - i; });
+  auto lock = BeginSeries(chart);
+  SeriesRow bars{.look = {.style = SeriesStyle::FlaggedCandle, .horizontalLabels = false},
+                 .values = VolumeBars()};
+  AppendSeries(chart, bars, work, RangeFilter{0});
+  SeriesRow line{.look = {.style = SeriesStyle::Line, .upColor = Rgb(1, 2, 3)},
+                 .values = LineOf(kClose)};
+  AppendSeries(chart, line, work, RangeFilter{0});
+  ASSERT_EQ(chart.series.size(), 2u);
+  // Falling closes: the bars are not rising, and the line, which never sets `rising`, keeps it.
+  EXPECT_FALSE(chart.series[0].points.back().rising);
+  for (const ChartPoint& p : chart.series[1].points) {
+    EXPECT_FALSE(p.rising);
+    EXPECT_EQ(p.time, kPointTime);
+  }
+  EXPECT_FALSE(chart.series[1].horizontalLabels);  // not stated by the line row
+  EXPECT_EQ(chart.series[1].upColor, Rgb(1, 2, 3));
+  EXPECT_TRUE(chart.workSeries.name.empty());
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,138 @@
+#include "server/login_service.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/login_protocol.h"
+#include "data/text_codec.h"
+
+namespace orvane::server {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = LoginService::Clock;
+
+std::filesystem::path TempDatabase() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "orvane-login-XXXXXX").string();
+  return std::filesystem::path(mkdtemp(pattern.data())) / "members.db";
+}
+
+class LoginServiceTest : public ::testing::Test {
+ protected:
+  LoginServiceTest() : path(TempDatabase()), service(Options()) {
+    EXPECT_TRUE(service.OpenDatabase()) << service.Error();
+  }
+  ~LoginServiceTest() override { std::filesystem::remove_all(path.parent_path()); }
+
+  LoginServiceOptions Options() {
+    LoginServiceOptions o;
+    o.databasePath = path.string();
+    o.cheapHashing = true;
+    o.attemptBurst = 5;
+    o.attemptsPerSecond = 1;
+    return o;
+  }
+
+  // Replies as UTF-8, or "<none>".
+  std::string Ask(std::string_view utf8, std::uint32_t sender = 1) {
+    auto reply = service.HandleDatagram(app::WireDatagram(EncodeCp949(utf8)), sender, now);
+    return reply ? DecodeCp949(*reply) : "<none>";
+  }
+
+  std::filesystem::path path;
+  LoginService service;
+  Clock::time_point now = Clock::now();
+};
+
+TEST_F(LoginServiceTest, DemoMemberLogsInAndWrongPasswordsAreRefused) {
+  EXPECT_EQ(Ask("login_demo1234;orvane2024;AA:BB:CC:DD:EE:FF;Ver.1.0.1;"), "login_chrg");
+  EXPECT_EQ(Ask("login_demo1234;orvane2025;;Ver.1.0.1;"), "login_fail_비밀번호가 맞지 않습니다.");
+  EXPECT_EQ(Ask("login_nobody99;x;;Ver.1.0.1;"), "login_fail_등록되지 않은 아이디입니다.");
+  EXPECT_EQ(Ask("login_demo1234;orvane2024;;Ver.0.9;"), "login_VerDiff");
+}
+
+TEST_F(LoginServiceTest, JoinThenLoginKeepsSemicolonsAndHangulInPasswords) {
+  EXPECT_EQ(Ask("joincl_member77;pa;ss비번;홍길동;01012345678;;;AA:BB:CC:DD:EE:FF;Ver.1.0.1;"),
+            "joincl_joinsuccess");
+  EXPECT_EQ(Ask("login_member77;pa;ss비번;;Ver.1.0.1;"), "login_chrg");
+  EXPECT_EQ(Ask("joincl_member77;another;김;01012345678;;;;Ver.1.0.1;"),
+            "joincl_premember_이미 사용 중인 아이디입니다.");
+  EXPECT_EQ(Ask("joincl_short;secret;김;01012345678;;;;Ver.1.0.1;"),
+            "joincl_premember_입력한 정보가 올바르지 않습니다.");
+}
+
+TEST_F(LoginServiceTest, PasswordsAreStoredOnlyAsArgon2idHashes) {
+  Ask("joincl_member88;clearsecret;이름;01012345678;;;;Ver.1.0.1;");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* s = nullptr;
+  sqlite3_prepare_v2(db, "SELECT id, password_hash, name FROM members ORDER BY id", -1, &s,
+                     nullptr);
+  int rows = 0;
+  while (sqlite3_step(s) == SQLITE_ROW) {
+    ++rows;
+    std::string hash = reinterpret_cast<const char*>(sqlite3_column_text(s, 1));
+    EXPECT_TRUE(hash.starts_with("$argon2id$")) << hash;
+    EXPECT_EQ(hash.find("clearsecret"), std::string::npos);
+    EXPECT_EQ(hash.find("orvane2024"), std::string::npos);
+  }
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  EXPECT_EQ(rows, 2);
+}
+
+TEST_F(LoginServiceTest, MalformedAndOversizedDatagramsGetNoReply) {
+  for (std::string_view bad : {"", "hello", "login_", "login_demo1234;orvane2024;;Ver.1.0.1",
+                               "login_a;b;", "joincl_a;b;c;d;;;e;", "LOGIN_a;b;c;d;", "chrg"}) {
+    EXPECT_EQ(Ask(bad), "<none>") << bad;
+  }
+  std::string big(1025, 'x');
+  big.replace(0, 6, "login_");
+  EXPECT_FALSE(service.HandleDatagram(big, 1, now).has_value());
+  // Text past the first zero byte is not part of the request.
+  std::string padded("login_demo1234;orvane2024;;Ver.1.0.1;\0junk", 41);
+  EXPECT_EQ(service.HandleDatagram(padded, 1, now), "login_chrg");
+}
+
+TEST_F(LoginServiceTest, AttemptsAreLimitedPerSenderAndRefill) {
+  const std::string wrong = "login_demo1234;bad;;Ver.1.0.1;";
+  const std::string right = "login_demo1234;orvane2024;;Ver.1.0.1;";
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Ask(wrong, 7), "login_fail_비밀번호가 맞지 않습니다.");
+  EXPECT_EQ(Ask(right, 7), "login_fail_시도가 너무 많습니다. 잠시 후 다시 하세요.");
+  // Another sender is not held back by the first one's guessing.
+  EXPECT_EQ(Ask(right, 8), "login_chrg");
+  // Garbage does not spend attempts.
+  now += 1s;
+  for (int i = 0; i < 50; ++i) Ask("login_garbage", 7);
+  EXPECT_EQ(Ask(right, 7), "login_chrg");
+  EXPECT_EQ(Ask(right, 7), "login_fail_시도가 너무 많습니다. 잠시 후 다시 하세요.");
+}
+
+TEST(LoginServiceDatabase, ExistingDatabaseKeepsMembersAndIsNotReseeded) {
+  auto path = TempDatabase();
+  LoginServiceOptions o;
+  o.databasePath = path.string();
+  o.cheapHashing = true;
+  {
+    LoginService first(o);
+    ASSERT_TRUE(first.OpenDatabase());
+    first.HandleDatagram("joincl_keeper77;secret;김씨;01012345678;;;;Ver.1.0.1;", 1, Clock::now());
+  }
+  LoginService second(o);
+  ASSERT_TRUE(second.OpenDatabase());
+  EXPECT_EQ(second.HandleDatagram("login_keeper77;secret;;Ver.1.0.1;", 1, Clock::now()),
+            "login_chrg");
+  o.databasePath = "/nonexistent-dir/x/members.db";
+  LoginService broken(o);
+  EXPECT_FALSE(broken.OpenDatabase());
+  EXPECT_FALSE(broken.Start());
+  EXPECT_FALSE(broken.HandleDatagram("login_a;b;;V;", 1, Clock::now()).has_value());
+  std::filesystem::remove_all(path.parent_path());
+}
+
+}  // namespace
+}  // namespace orvane::server
