@@ -94,8 +94,9 @@ TEST_F(ContentServer, ServesStoredBytesAndLogsEachRequest) {
 TEST_F(ContentServer, RefusesEveryWayOutOfTheRoot) {
   test::TempDir outside;
   test::WriteFile(outside.path() / "secret.txt", "secret");
-  const fs::path link = test::SampleRoot() / "orvane_data" / "escape";
-  fs::create_directory_symlink(outside.path(), link);
+  // The shared sample root stays untouched: the link out goes into this test's update folder.
+  fs::create_directory_symlink(outside.path(), updates_.path() / "escape");
+  fs::create_symlink(outside.path() / "secret.txt", updates_.path() / "secret.txt");
   const std::string root = test::SampleRoot().filename().string();
   for (const std::string& target : std::vector<std::string>{
            "/../etc/passwd", "/orvane_data/../../etc/passwd",
@@ -109,7 +110,7 @@ TEST_F(ContentServer, RefusesEveryWayOutOfTheRoot) {
     EXPECT_TRUE(StatusOf(reply) == 404 || StatusOf(reply) == 400) << target << "\n" << reply;
     EXPECT_EQ(reply.find("secret"), std::string::npos) << target;
   }
-  fs::remove(link);
+  EXPECT_EQ(BodyOf(Get(port(), "/UpdateFiles/")).find("secret"), std::string::npos);
 }
 
 TEST_F(ContentServer, BoundsTheRequestHead) {

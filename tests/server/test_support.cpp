@@ -36,14 +36,31 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
+// Every test process of one build shares one generated root, named after the test program's
+// build time so that a rebuilt generator never meets an old root. A process that loses the race
+// to publish its copy uses the winner's.
 const fs::path& SampleRoot() {
-  static TempDir dir;
-  static std::once_flag once;
-  std::call_once(once, [] {
+  static const fs::path root = [] {
+    const auto built = fs::last_write_time("/proc/self/exe").time_since_epoch().count();
+    const std::string prefix = "test-sample-root-";
+    const std::string name = prefix + std::to_string(static_cast<unsigned long long>(built));
+    const fs::path shared = fs::path(ORVANE_BINARY_DIR) / name;
+    if (fs::exists(shared / "done")) return shared;
+    std::error_code ec;
+    // Roots of earlier builds are of no further use.
+    for (const auto& e : fs::directory_iterator(ORVANE_BINARY_DIR, ec)) {
+      const std::string other = e.path().filename().string();
+      if (other.starts_with(prefix) && !other.starts_with(name)) fs::remove_all(e.path(), ec);
+    }
+    const fs::path staging = shared.string() + ".tmp" + std::to_string(::getpid());
     std::string error;
-    if (!server::MakeSampleCatalogue(dir.path(), error)) throw std::runtime_error(error);
-  });
-  return dir.path();
+    if (!server::MakeSampleCatalogue(staging, error)) throw std::runtime_error(error);
+    WriteFile(staging / "done", "");
+    fs::rename(staging, shared, ec);
+    if (ec) fs::remove_all(staging, ec);
+    return shared;
+  }();
+  return root;
 }
 
 std::string ReadFile(const fs::path& path) {
