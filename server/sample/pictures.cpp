@@ -181,7 +181,7 @@ std::string EncodeBmp(Canvas& canvas, bool alpha) {
 std::vector<std::pair<double, double>> HousingCurve(double x0, double x1, double yTop,
                                                     double yBottom) {
   const std::vector<double> path =
-      MonthlyPath(PathSpec{.wander = 0.0, .noise = 0.0}, Month(1986, 1), kLastMonth);
+      MonthlyPath(CurveParams{.wander = 0.0, .noise = 0.0}, Month(1986, 1), kLastMonth);
   const auto [lo, hi] = std::minmax_element(path.begin(), path.end());
   std::vector<std::pair<double, double>> points;
   for (std::size_t i = 0; i < path.size(); i += 3) {

@@ -143,7 +143,7 @@ TEST_F(FetchFaults, DeadPortAndSilentServerEndWithinTheTimeOuts) {
   EXPECT_EQ(
       FetchFile("http://127.0.0.1:" + std::to_string(port) + "/x.txt", "x.txt", Target(), Quick()),
       FetchResult::TransferFailed);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
 
   // Accepts, reads the request and never answers until the test ends.
   test::FakeServer silent(
@@ -153,7 +153,7 @@ TEST_F(FetchFaults, DeadPortAndSilentServerEndWithinTheTimeOuts) {
             FetchResult::TransferFailed);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, 900ms);
-  EXPECT_LT(took, 3500ms);
+  EXPECT_LT(took, 8s);  // far below the 30 s default: the injected 1 s applied
   EXPECT_FALSE(Exists("x.txt"));
 
   test::FakeServer stalling([](int s, const std::atomic<bool>& stopping) {
@@ -163,7 +163,7 @@ TEST_F(FetchFaults, DeadPortAndSilentServerEndWithinTheTimeOuts) {
   start = std::chrono::steady_clock::now();
   EXPECT_EQ(FetchFile(stalling.Url("/x.txt"), "x.txt", Target(), Quick()),
             FetchResult::TransferFailed);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 3500ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
@@ -191,7 +191,7 @@ TEST_F(FetchFaults, ConnectTimeOutAppliesWhenNoHandshakeComes) {
                                   "x.txt", Target(), o);
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(r, FetchResult::TransferFailed);
-  EXPECT_LT(took, 3s);
+  EXPECT_LT(took, 8s);
   for (int f : fillers) ::close(f);
   ::close(listener);
 }
