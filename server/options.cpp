@@ -45,6 +45,18 @@ const std::vector<OptionEntry>& Entries() {
          o.updateDir = v;
          return !v.empty();
        }},
+      {"--udp-port", "N", "UDP login port (default 10003; 0 picks a free port)",
+       [](ServerOptions& o, std::string_view v) { return ParsePort(v, o.udpPort); }},
+      {"--db", "FILE", "member database, created with a demo member (default orvane_members.db)",
+       [](ServerOptions& o, std::string_view v) {
+         o.database = v;
+         return !v.empty();
+       }},
+      {"--client-version", "TEXT", "client version admitted without an update (default Ver.1.0.1)",
+       [](ServerOptions& o, std::string_view v) {
+         o.clientVersion = v;
+         return !v.empty() && v.find(';') == std::string_view::npos;
+       }},
       {"--make-sample", "DIR", "write the sample catalogue into DIR and exit",
        [](ServerOptions& o, std::string_view v) {
          o.makeSample = v;
@@ -101,11 +113,12 @@ ParsedOptions ParseServerOptions(std::span<const std::string_view> args) {
 std::string ServerUsage() {
   std::string text =
       "Usage: orvane-server [OPTIONS]\n"
-      "The Orvane reference service: serves a data root over HTTP.\n\nOptions:\n";
+      "The Orvane reference service: serves a data root over HTTP and logins over UDP.\n\n"
+      "Options:\n";
   for (const OptionEntry& s : Entries()) {
     const std::string left =
         s.metavar.empty() ? std::string(s.name) : fmt::format("{} {}", s.name, s.metavar);
-    text += fmt::format("  {:<20} {}\n", left, s.help);
+    text += fmt::format("  {:<22} {}\n", left, s.help);
   }
   return text;
 }

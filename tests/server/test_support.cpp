@@ -111,7 +111,9 @@ ServerProcess::ServerProcess(std::vector<std::string> args) {
   static std::atomic<int> counter{0};
   log_ = fs::temp_directory_path() /
          ("orvane-server-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".log");
+  // Parallel test processes must not meet on the login port or in one database.
   args.insert(args.begin(), ServerBinary().string());
+  args.insert(args.end(), {"--udp-port", "0", "--db", (state_.path() / "members.db").string()});
   pid_ = Spawn(args, log_);
   if (pid_ < 0) return;
   const std::regex ready(R"(http listening on \S+:(\d+))");

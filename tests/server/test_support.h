@@ -32,7 +32,8 @@ std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::filesystem::path ServerBinary();
 
-// orvane-server started as a child process on an ephemeral loopback port.
+// orvane-server started as a child process on ephemeral loopback ports, with a member database
+// of its own.
 class ServerProcess {
  public:
   explicit ServerProcess(std::vector<std::string> args);
@@ -48,6 +49,7 @@ class ServerProcess {
   int Stop(std::chrono::milliseconds wait = std::chrono::seconds(5));
 
  private:
+  TempDir state_;
   pid_t pid_ = -1;
   int port_ = 0;
   std::filesystem::path log_;
