@@ -9,7 +9,7 @@
 namespace orvane::server {
 namespace {
 
-struct OptionSpec {
+struct OptionEntry {
   std::string_view name;
   std::string_view metavar;  // empty: a flag without value
   std::string_view help;
@@ -26,8 +26,8 @@ bool ParsePort(std::string_view text, int& port) {
   return true;
 }
 
-const std::vector<OptionSpec>& Specs() {
-  static const std::vector<OptionSpec> specs{
+const std::vector<OptionEntry>& Entries() {
+  static const std::vector<OptionEntry> entries{
       {"--listen", "ADDR", "address every service listens on (default 127.0.0.1)",
        [](ServerOptions& o, std::string_view v) {
          o.listen = v;
@@ -68,7 +68,7 @@ const std::vector<OptionSpec>& Specs() {
          return true;
        }},
   };
-  return specs;
+  return entries;
 }
 
 }  // namespace
@@ -86,25 +86,25 @@ ParsedOptions ParseServerOptions(std::span<const std::string_view> args) {
       inlineValue = arg.substr(eq + 1);
       arg = arg.substr(0, eq);
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : Specs()) {
-      if (s.name == arg) spec = &s;
+    const OptionEntry* option = nullptr;
+    for (const OptionEntry& s : Entries()) {
+      if (s.name == arg) option = &s;
     }
-    if (spec == nullptr) return {std::nullopt, fmt::format("unknown option '{}'", args[i])};
+    if (option == nullptr) return {std::nullopt, fmt::format("unknown option '{}'", args[i])};
     std::string_view value;
-    if (!spec->metavar.empty()) {
+    if (!option->metavar.empty()) {
       if (inlineValue) {
         value = *inlineValue;
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return {std::nullopt, fmt::format("{} needs a value ({})", spec->name, spec->metavar)};
+        return {std::nullopt, fmt::format("{} needs a value ({})", option->name, option->metavar)};
       }
     } else if (inlineValue) {
-      return {std::nullopt, fmt::format("{} takes no value", spec->name)};
+      return {std::nullopt, fmt::format("{} takes no value", option->name)};
     }
-    if (!spec->apply(options, value)) {
-      return {std::nullopt, fmt::format("bad value '{}' for {}", value, spec->name)};
+    if (!option->apply(options, value)) {
+      return {std::nullopt, fmt::format("bad value '{}' for {}", value, option->name)};
     }
   }
   return {options, {}};
@@ -115,7 +115,7 @@ std::string ServerUsage() {
       "Usage: orvane-server [OPTIONS]\n"
       "The Orvane reference service: serves a data root over HTTP and logins over UDP.\n\n"
       "Options:\n";
-  for (const OptionSpec& s : Specs()) {
+  for (const OptionEntry& s : Entries()) {
     const std::string left =
         s.metavar.empty() ? std::string(s.name) : fmt::format("{} {}", s.name, s.metavar);
     text += fmt::format("  {:<22} {}\n", left, s.help);
