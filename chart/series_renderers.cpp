@@ -136,7 +136,9 @@ void DrawCandle(const SeriesFrame& f, Canvas& canvas) {
   const FontSpec labelFont = DialogFont10();
   for (int i = f.first; i < f.end; ++i) {
     const ChartPoint& p = f.Point(i);
-    if (!p.valid || !FiniteCandle(p)) break;
+    if (!p.valid) break;
+    // A value without a number (a logarithm of 0) leaves out its candle, not the rest.
+    if (!FiniteCandle(p)) continue;
     bool up = true;
     if (p.close < p.open) {
       up = false;

@@ -1,24 +1,17 @@
 #include "data/data_table.h"
 
-#include <limits>
-
 namespace orvane {
 
 void DataTable::Clear() {
   pool_.clear();
   cellEnd_.clear();
   rowStart_.clear();
+  lastRowCells_ = 0;
 }
 
-void DataTable::AppendRow() { rowStart_.push_back(static_cast<std::uint32_t>(cellEnd_.size())); }
-
-bool DataTable::AppendCell(std::string_view text) {
-  if (rowStart_.empty() || CellCount(rowStart_.size() - 1) >= kColumnCount) return false;
-  constexpr std::size_t kLimit = std::numeric_limits<std::uint32_t>::max();
-  if (text.size() > kLimit - pool_.size() || cellEnd_.size() >= kLimit) return false;
-  pool_.append(text);
-  cellEnd_.push_back(static_cast<std::uint32_t>(pool_.size()));
-  return true;
+void DataTable::AppendRow() {
+  rowStart_.push_back(static_cast<std::uint32_t>(cellEnd_.size()));
+  lastRowCells_ = 0;
 }
 
 int DataTable::CellCount(std::size_t row) const {
@@ -27,11 +20,19 @@ int DataTable::CellCount(std::size_t row) const {
   return static_cast<int>(end - rowStart_[row]);
 }
 
+DataTable::RowView DataTable::Row(std::size_t row) const {
+  RowView view;
+  view.count_ = CellCount(row);
+  if (view.count_ == 0) return view;
+  const std::size_t first = rowStart_[row];
+  view.pool_ = pool_.data();
+  view.ends_ = cellEnd_.data() + first;
+  view.begin_ = first == 0 ? 0 : cellEnd_[first - 1];
+  return view;
+}
+
 std::string_view DataTable::Text(std::size_t row, int column) const {
-  if (column < 0 || column >= CellCount(row)) return {};
-  const std::size_t cell = rowStart_[row] + static_cast<std::size_t>(column);
-  const std::size_t begin = cell == 0 ? 0 : cellEnd_[cell - 1];
-  return std::string_view(pool_).substr(begin, cellEnd_[cell] - begin);
+  return Row(row).Text(column);
 }
 
 int DataTable::LastFilledColumn(std::size_t row) const {

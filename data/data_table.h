@@ -14,6 +14,27 @@ namespace orvane {
 class DataTable {
  public:
   static constexpr int kColumnCount = 77;
+  // Offsets are 32-bit: the text of one table stays below 4 GiB.
+  static constexpr std::size_t kPoolLimit = 0xFFFFFFFFu;
+
+  // The cells of one row, valid until the table changes.
+  class RowView {
+   public:
+    int CellCount() const { return count_; }
+    // Empty text for a column the row does not hold.
+    std::string_view Text(int column) const {
+      if (column < 0 || column >= count_) return {};
+      const std::uint32_t begin = column == 0 ? begin_ : ends_[column - 1];
+      return {pool_ + begin, ends_[column] - begin};
+    }
+
+   private:
+    friend class DataTable;
+    const char* pool_ = nullptr;
+    const std::uint32_t* ends_ = nullptr;  // end offsets of the row's cells
+    std::uint32_t begin_ = 0;              // start offset of its first cell
+    int count_ = 0;
+  };
 
   void Clear();
 
@@ -21,9 +42,19 @@ class DataTable {
   void AppendRow();
   // Appends the next cell (column 0 first) to the last row. Cells past the last column, or
   // text that would overflow the pool, are dropped; reports whether the cell was kept.
-  bool AppendCell(std::string_view text);
+  bool AppendCell(std::string_view text) {
+    if (lastRowCells_ >= kColumnCount || rowStart_.empty() ||
+        text.size() > kPoolLimit - pool_.size() || cellEnd_.size() >= kPoolLimit) {
+      return false;
+    }
+    pool_.append(text);
+    cellEnd_.push_back(static_cast<std::uint32_t>(pool_.size()));
+    ++lastRowCells_;
+    return true;
+  }
 
   std::size_t RowCount() const { return rowStart_.size(); }
+  RowView Row(std::size_t row) const;
   // Number of cells the row holds (columns 0 .. CellCount - 1).
   int CellCount(std::size_t row) const;
   // Empty text for a row or column that holds nothing.
@@ -42,6 +73,7 @@ class DataTable {
   std::vector<std::uint32_t> cellEnd_;
   // Index in cellEnd_ of each row's first cell.
   std::vector<std::uint32_t> rowStart_;
+  int lastRowCells_ = 0;
 };
 
 }  // namespace orvane

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -51,9 +52,35 @@ long long DecimalMagnitude(std::string_view number) {
   return magnitude;
 }
 
+// Powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Plain decimals of at most 15 digits (the usual cell) without an exponent: the digits and the
+// power of ten are exact doubles, so one division gives the correctly rounded value.
+bool ParseShortDecimal(std::string_view text, std::size_t& used, double& value) {
+  std::uint64_t digits = 0;
+  int count = 0;
+  int decimals = 0;
+  std::size_t i = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i, ++count) digits = digits * 10 + (text[i] - '0');
+  if (count == 0) return false;
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && IsDigit(text[i]); ++i, ++count, ++decimals) {
+      digits = digits * 10 + (text[i] - '0');
+    }
+  }
+  if (count > 15 || (i < text.size() && (text[i] == 'e' || text[i] == 'E'))) return false;
+  used = i;
+  value = static_cast<double>(digits) / kExactPowersOfTen[decimals];
+  return true;
+}
+
 // Parses an unsigned decimal number at the start of `text` like strtod; reports how many
 // characters it used (0 when none).
 double ParseUnsignedDecimal(std::string_view text, std::size_t& used) {
+  if (double fast; ParseShortDecimal(text, used, fast)) return fast;
   double value = 0;
   const auto [ptr, ec] =
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);

@@ -1,11 +1,14 @@
 #include "data/series_reader.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "data/number_text.h"
 #include "data/text_codec.h"
@@ -32,8 +35,10 @@ std::string_view Trim(std::string_view text) {
 
 // Cuts the text kKeptDecimals characters after its first ".", never inside a character.
 std::string_view CutDecimals(std::string_view text) {
-  const std::size_t dot = text.find('.');
-  if (dot == std::string_view::npos) return text;
+  // A plain loop: the fields are a few characters long, too short to gain from memchr.
+  std::size_t dot = 0;
+  while (dot < text.size() && text[dot] != '.') ++dot;
+  if (dot == text.size()) return text;
   std::size_t end = dot + 1;
   for (std::size_t kept = 0; kept < kKeptDecimals && end < text.size(); ++kept) {
     ++end;
@@ -59,15 +64,33 @@ struct FieldBuffers {
   std::string rowNumber;
 };
 
-// The clean-up of one field of line `row`, column `column` (from 1).
-std::string_view CleanField(std::string_view field, std::size_t row, int column,
+// What the line scan notes about a byte.
+enum CharClass : unsigned char {
+  kPlain = 0,
+  kRewritten = 1,  // "?", double quote or ","
+  kExponent = 2,   // "E" or "e"
+  kSeparator = 4,  // ";"
+  kDot = 8,        // "."
+};
+
+constexpr auto kCharClasses = [] {
+  std::array<unsigned char, 256> classes{};
+  classes[static_cast<unsigned char>('?')] = kRewritten;
+  classes[static_cast<unsigned char>('"')] = kRewritten;
+  classes[static_cast<unsigned char>(',')] = kRewritten;
+  classes[static_cast<unsigned char>('E')] = kExponent;
+  classes[static_cast<unsigned char>('e')] = kExponent;
+  classes[static_cast<unsigned char>(';')] = kSeparator;
+  classes[static_cast<unsigned char>('.')] = kDot;
+  return classes;
+}();
+
+// The clean-up of one field of line `row`, column `column` (from 1); `classes` is the union of
+// the classes of its bytes.
+std::string_view CleanField(std::string_view field, unsigned classes, std::size_t row, int column,
                             FieldBuffers& buffers) {
-  bool needsRewrite = false;
-  bool mayBeScientific = false;
-  for (char c : field) {
-    needsRewrite |= c == '?' || c == '"' || c == ',';
-    mayBeScientific |= c == 'E' || c == 'e';
-  }
+  const bool needsRewrite = (classes & kRewritten) != 0;
+  const bool mayBeScientific = (classes & kExponent) != 0;
   std::string_view text = field;
   if (needsRewrite) {
     std::string& out = buffers.cleaned;
@@ -89,7 +112,7 @@ std::string_view CleanField(std::string_view field, std::size_t row, int column,
   if (scientific) {
     buffers.converted = std::move(*scientific);
     text = buffers.converted;
-  } else if (dataLine) {
+  } else if (dataLine && (classes & kDot) != 0) {
     text = CutDecimals(text);
   }
   if (dataLine && column == kSignedColumn && text.starts_with('+')) text.remove_prefix(1);
@@ -103,19 +126,26 @@ std::string_view CleanField(std::string_view field, std::size_t row, int column,
 
 void LoadLine(DataTable& table, std::string_view line, std::size_t row, FieldBuffers& buffers) {
   table.AppendRow();
-  int column = 1;
-  while (column < DataTable::kColumnCount) {
-    const std::size_t semicolon = line.find(';');
-    const std::string_view field = line.substr(0, semicolon);
-    const std::string_view text = CleanField(field, row, column, buffers);
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  for (int column = 1; column < DataTable::kColumnCount; ++column) {
+    const char* const start = p;
+    unsigned classes = 0;
+    for (; p < end; ++p) {
+      const unsigned c = kCharClasses[static_cast<unsigned char>(*p)];
+      if (c == kPlain) continue;
+      if (c == kSeparator) break;
+      classes |= c;
+    }
+    const std::string_view field(start, static_cast<std::size_t>(p - start));
+    const std::string_view text = CleanField(field, classes, row, column, buffers);
     if (column == 1) {
       buffers.rowNumber = row == 0 ? std::string() : std::to_string(row);
       table.AppendCell(buffers.rowNumber);
     }
     table.AppendCell(text);
-    if (semicolon == std::string_view::npos) break;
-    line.remove_prefix(semicolon + 1);
-    ++column;
+    if (p == end) break;
+    ++p;  // past the ";"
   }
 }
 
@@ -140,9 +170,49 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   return bytes;
 }
 
+// Number of "\n" and of ";" in the text, eight bytes at a time.
+std::pair<std::size_t, std::size_t> CountLinesAndSeparators(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  // 1 in every byte of x that is zero, 0 in the others (exact, no carries between bytes).
+  auto zeroBytes = [](std::uint64_t x) { return (~(((x & kLow7) + kLow7) | x | kLow7)) >> 7; };
+  // Byte-wise counters, summed before any byte can pass 255 / 8.
+  auto byteSum = [](std::uint64_t counters) {
+    return static_cast<std::size_t>((counters * kOnes) >> 56);
+  };
+  std::size_t newlines = 0;
+  std::size_t semicolons = 0;
+  std::size_t i = 0;
+  while (i + 8 <= text.size()) {
+    std::uint64_t newlineCounters = 0;
+    std::uint64_t semicolonCounters = 0;
+    for (int block = 0; block < 31 && i + 8 <= text.size(); ++block, i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + i, 8);
+      newlineCounters += zeroBytes(word ^ ('\n' * kOnes));
+      semicolonCounters += zeroBytes(word ^ (';' * kOnes));
+    }
+    newlines += byteSum(newlineCounters);
+    semicolons += byteSum(semicolonCounters);
+  }
+  for (; i < text.size(); ++i) {
+    newlines += text[i] == '\n';
+    semicolons += text[i] == ';';
+  }
+  return {newlines, semicolons};
+}
+
 bool HasNonAscii(std::string_view text) {
-  return std::any_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ULL) return true;
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) >= 0x80) return true;
+  }
+  return false;
 }
 
 std::string WithoutChar(std::string_view text, char removed) {
@@ -154,10 +224,19 @@ std::string WithoutChar(std::string_view text, char removed) {
   return out;
 }
 
+void CopyWithout(std::string_view text, char removed, std::string& out) {
+  out.clear();
+  for (char c : text) {
+    if (c != removed) out += c;
+  }
+}
+
 // The value of a price cell, whose "," separators do not count.
 double PriceValue(std::string_view text, std::string& scratch) {
-  if (text.find(',') == std::string_view::npos) return TextToDouble(text);
-  scratch = WithoutChar(text, ',');
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c == ','; })) {
+    return TextToDouble(text);
+  }
+  CopyWithout(text, ',', scratch);
   return TextToDouble(scratch);
 }
 
@@ -186,13 +265,11 @@ void LoadDataText(DataTable& table, std::string_view bytes) {
   if (utf8 && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   if (bytes.empty()) return;
 
-  const std::size_t lines =
-      static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
-  const std::size_t semicolons =
-      static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), ';'));
-  // Row numbers add at most 8 characters a line; CP949 text grows by half when decoded.
-  const std::size_t text = utf8 ? bytes.size() : bytes.size() + bytes.size() / 2;
-  table.Reserve(text + lines * 8, lines,
+  const auto [newlines, semicolons] = CountLinesAndSeparators(bytes);
+  const std::size_t lines = newlines + 1;
+  // The cells lose the ";" separators and gain row numbers of up to 8 characters; decoded
+  // Korean text may outgrow this, and the pool then grows on its own.
+  table.Reserve(bytes.size() + lines * 8 - std::min(semicolons, bytes.size()), lines,
                 std::min(semicolons + 2 * lines, lines * DataTable::kColumnCount));
 
   FieldBuffers buffers;
@@ -230,20 +307,27 @@ SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
 
   const LayoutColumns& columns = out.layout == SeriesLayout::Ohlc ? kOhlcColumns : kHlcColumns;
   const std::size_t rows = table.RowCount();
-  out.records.reserve(std::max<std::size_t>(1000, rows > kFirstDataRow ? rows - kFirstDataRow : 0));
+  // Room for every row with a close, so a long series fills without reallocation, while a
+  // file of many empty or junk lines costs no record memory.
+  std::string scratch;
+  std::size_t withClose = 0;
+  for (std::size_t row = kFirstDataRow; row < rows; ++row) {
+    if (PriceValue(table.Row(row).Text(columns.close), scratch) != 0) ++withClose;
+  }
+  out.records.reserve(std::max<std::size_t>(1000, withClose));
 
   // The open of an HLC line is the close of the previous kept line; empty before the first.
   std::optional<double> carriedOpen;
-  std::string scratch;
   for (std::size_t row = kFirstDataRow; row < rows; ++row) {
-    auto text = [&table, row](int column) { return table.Text(row, column); };
+    const DataTable::RowView cells = table.Row(row);
+    auto text = [&cells](int column) { return cells.Text(column); };
     const double close = PriceValue(text(columns.close), scratch);
     if (close == 0) continue;
-    scratch = WithoutChar(text(1), '.');
+    CopyWithout(text(1), '.', scratch);
     const std::int32_t date = TextToInt(scratch);
     if (skipUndatedRows && date == 0) continue;
 
-    DataRecord record;
+    DataRecord& record = out.records.emplace_back();
     record.date = date;
     if (columns.open == 0) {
       record.v[kOpen] = carriedOpen.value_or(close);
@@ -256,10 +340,10 @@ SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
     record.v[kClose] = close;
     record.v[kVolume] = TextToDouble(text(columns.volume));
     record.v[kCompanion] = TextToDouble(text(columns.companion));
-    for (int n = 1; n <= 10; ++n) {
+    record.v[FurtherValue(1)] = record.v[kCompanion];  // the same field
+    for (int n = 2; n <= 10; ++n) {
       record.v[FurtherValue(n)] = TextToDouble(text(columns.companion + n - 1));
     }
-    out.records.push_back(record);
     carriedOpen = close;
   }
   return out;

@@ -56,6 +56,7 @@ void CCHARTctl::paintEvent(QPaintEvent*) {
   }
   QtCanvas canvas(painter);
   PaintEmptyFrame(model_.settings, canvas, width(), height());
+  if (model_.workerState == ChartModel::kEmptyFrame) model_.workerState = ChartModel::kIdle;
 }
 
 void CCHARTctl::timerEvent(QTimerEvent* event) {

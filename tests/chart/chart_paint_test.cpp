@@ -411,6 +411,13 @@ TEST(ChartPaint, NonFiniteValuesNeverBecomeCoordinates) {
       ASSERT_LT(p.y, 600.0);
     }
   }
+  // The candle of the -inf month is left out; the candles after it are drawn.
+  std::size_t candleWicks = 0;
+  for (const auto& op : OfKind(ops, CanvasOpKind::Line)) {
+    const bool red = op.pen.color == Rgb(255, 0, 0), blue = op.pen.color == Rgb(0, 0, 255);
+    candleWicks += op.pen.width == 1 && (red || blue);
+  }
+  EXPECT_EQ(candleWicks, 4u + 4u);  // candle and flagged candle: 6 points, 2 without numbers
   std::ostringstream out;
   RecordingCanvas canvas;
   for (const auto& op : ops) {

@@ -88,6 +88,7 @@ TEST_F(ChartRender, WidgetShowsEmptyFrameThenTheDrawnChart) {
   control.resize(640, 400);
   EXPECT_EQ(control.Model().workerState, ChartModel::kEmptyFrame);
   const QImage empty = control.grab().toImage();
+  EXPECT_EQ(control.Model().workerState, ChartModel::kIdle);
   EXPECT_GT(InkShare(empty), 0.0);
   EXPECT_TRUE(control.Frame().isNull());
 

@@ -118,6 +118,7 @@ TEST(LoadDataFileTest, NumbersRowsAndSplitsLines) {
   EXPECT_EQ(table.Text(4, 9), "");
   EXPECT_EQ(table.Text(99, 1), "");
 
+  EXPECT_EQ(Load("\nx").LastFilledColumn(0), -1);  // printed as [] by the tool
   EXPECT_EQ(Load("only\r\n").RowCount(), 1u);
   EXPECT_EQ(Load("\n").RowCount(), 1u);
   EXPECT_EQ(Load("").RowCount(), 0u);
@@ -197,12 +198,19 @@ TEST(LoadDataFileTest, SurvivesHugeLinesNulBytesAndGarbage) {
   for (char& c : garbage) c = static_cast<char>(random());
   const DataTable garbageTable = Load(garbage);
   EXPECT_GT(garbageTable.RowCount(), 100u);
+  EXPECT_LT(garbageTable.MemoryUse(), 8 * garbage.size());
   for (std::size_t row = 0; row < garbageTable.RowCount(); ++row) {
     for (int column = 0; column < garbageTable.CellCount(row); ++column) {
       ASSERT_TRUE(IsValidUtf8(garbageTable.Text(row, column))) << row << "," << column;
     }
   }
   LoadRecords(garbageTable);
+
+  // A million empty data lines: the records reserve nothing for them.
+  const DataTable emptyLines = Load(std::string(1'000'000, '\n'));
+  const SeriesData none = LoadRecords(emptyLines);
+  EXPECT_TRUE(none.records.empty());
+  EXPECT_LE(none.records.capacity(), 1000u);
 }
 
 TEST(LoadDataFileTest, InvalidCp949BecomesReplacementCharacters) {

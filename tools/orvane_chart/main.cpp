@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/orvane_chart/chart_commands.h"
 #include "tools/orvane_chart/command.h"
-#include "tools/orvane_chart/mode_options.h"
 #include "tools/orvane_chart/render_command.h"
 
 namespace orvane::tool {
@@ -13,14 +13,14 @@ namespace {
 
 // Each command file contributes its commands and value options here.
 using CommandList = std::span<const Command> (*)();
-constexpr CommandList kCommandLists[] = {TableCommands};
+constexpr CommandList kCommandLists[] = {TableCommands, ChartCommands};
 
 constexpr ValueOption kOutOption{"--out", "FILE",
                                  "write the output to FILE instead of standard output"};
 const std::vector<ValueOption>& ValueOptions() {
   static const std::vector<ValueOption> options = [] {
     std::vector<ValueOption> all = {kOutOption};
-    for (const auto& list : {ModeValueOptions(), RenderValueOptions()}) {
+    for (const auto& list : {ChartValueOptions(), RenderValueOptions()}) {
       all.insert(all.end(), list.begin(), list.end());
     }
     return all;

@@ -8,7 +8,8 @@
 #include <sstream>
 
 #include "chart/qt/chart_render.h"
-#include "tools/orvane_chart/mode_options.h"
+#include "modes/modes.h"
+#include "tools/orvane_chart/chart_commands.h"
 
 namespace orvane::tool {
 namespace {
@@ -81,11 +82,12 @@ int RunRenderCommand(const Invocation& invocation) {
     std::fprintf(stderr, "orvane-chart: %s\n", error->c_str());
     return kExitUsage;
   }
+  int mode = 0;
+  PipelineInputs in;
+  if (const int status = LoadChartInputs(invocation, mode, in); status != kExitOk) return status;
   ChartModel chart;
-  if (const auto error = BuildModeChart(invocation, chart)) {
-    std::fprintf(stderr, "orvane-chart: %s\n", error->message.c_str());
-    return error->exitCode;
-  }
+  chart.Attach();
+  BuildChart(mode, in, chart);
   std::ostringstream err;
   const int status = RunRender(chart, request, err);
   std::fputs(err.str().c_str(), stderr);

@@ -1,0 +1,86 @@
+#include "tools/orvane_chart/chart_commands.h"
+
+#include <charconv>
+#include <cstdio>
+#include <string>
+
+#include "data/series_reader.h"
+#include "modes/chart_json.h"
+#include "modes/modes.h"
+#include "modes/series_inputs.h"
+
+namespace orvane::tool {
+namespace {
+
+constexpr ValueOption kChartOptions[] = {
+    {"--mode", "N", "chart mode 0 to 8 (default 1: monthly)"},
+    {"--scale", "log|arith", "value scale (default arith; log in mode 4)"},
+    {"--from", "YEAR", "first year shown (default 2005; 1700 in mode 4)"},
+    {"--to", "YEAR", "year the chart stops before (default 2030)"},
+};
+
+int Complain(int status, const std::string& message) {
+  std::fprintf(stderr, "orvane-chart: %s\n", message.c_str());
+  return status;
+}
+
+// The option's value as an integer; false when it is given but is not one.
+bool IntOption(const Invocation& invocation, std::string_view flag, int& value) {
+  const auto it = invocation.values.find(flag);
+  if (it == invocation.values.end()) return true;
+  const std::string& text = it->second;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+int RunJson(const Invocation& invocation) {
+  int mode = 0;
+  PipelineInputs in;
+  if (const int status = LoadChartInputs(invocation, mode, in); status != kExitOk) return status;
+  return WriteOutput(invocation, DumpText(DumpMode(mode, in)));
+}
+
+constexpr Command kChartCommands[] = {
+    {"--json", "print the chart content of a mode as JSON: {\"mode\", ..., \"charts\": [...]}",
+     RunJson},
+};
+
+}  // namespace
+
+std::span<const ValueOption> ChartValueOptions() { return kChartOptions; }
+
+std::span<const Command> ChartCommands() { return kChartCommands; }
+
+int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in) {
+  mode = static_cast<int>(ChartMode::Monthly);
+  if (!IntOption(invocation, "--mode", mode) || mode < 0 || mode >= kModeCount) {
+    return Complain(kExitUsage, "--mode takes a number from 0 to 8");
+  }
+  const ModeDefaults defaults = DefaultsForMode(mode);
+  int scaleChoice = defaults.scaleChoice;
+  if (const auto it = invocation.values.find("--scale"); it != invocation.values.end()) {
+    if (it->second == "log") {
+      scaleChoice = kScaleLog;
+    } else if (it->second == "arith") {
+      scaleChoice = kScaleArith;
+    } else {
+      return Complain(kExitUsage, "--scale takes log or arith");
+    }
+  }
+  int fromYear = defaults.fromYear, toYear = defaults.toYear;
+  if (!IntOption(invocation, "--from", fromYear))
+    return Complain(kExitUsage, "--from takes a year");
+  if (!IntOption(invocation, "--to", toYear)) return Complain(kExitUsage, "--to takes a year");
+  if (!IsModeBuilt(mode)) {
+    return Complain(kExitUsage, "mode " + std::to_string(mode) + " (" +
+                                    std::string(ModeCaption(mode)) + ") is not available yet");
+  }
+  DataTable table;
+  if (!LoadDataFile(table, invocation.file)) {
+    return Complain(kExitFailure, "cannot read " + invocation.file);
+  }
+  in = InputsFromTable(table, scaleChoice, fromYear, toYear);
+  return kExitOk;
+}
+
+}  // namespace orvane::tool

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <span>
+
+#include "modes/pipeline.h"
+#include "tools/orvane_chart/command.h"
+
+namespace orvane::tool {
+
+// --mode, --scale, --from and --to: the choices of the main window's Apply.
+std::span<const ValueOption> ChartValueOptions();
+
+// Reads the mode, scale and years (with the main window's defaults for the mode) and the series
+// file the way Apply reads it. Returns kExitOk, or the exit status after saying why on stderr:
+// kExitUsage for a bad value or a mode without a pipeline, kExitFailure for an unreadable file.
+int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in);
+
+// --json.
+std::span<const Command> ChartCommands();
+
+}  // namespace orvane::tool
