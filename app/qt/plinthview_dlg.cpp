@@ -105,8 +105,6 @@ CPlinthviewDlg::CPlinthviewDlg(MainWindowSetup setup, QWidget* parent)
   chart1_->hide();
 
   baseUrl_ = DataBaseUrl(setup_.contentHost);
-  // Until the dashboard can draw, the home series opens as monthly candles.
-  if (!CDashBoardDlg::CanBuild()) radios_[1]->setChecked(true);
   OpenDataUrl(baseUrl_ + std::string(kHomeSeriesFile));
 
   setWindowState(windowState() | Qt::WindowMaximized);

@@ -20,7 +20,6 @@
 #include "app/qt/plinthview_dlg.h"
 #include "modes/modes.h"
 #include "tests/app/content_server.h"
-#include "views/qt/dash_board_dlg.h"
 
 namespace {
 
@@ -105,7 +104,7 @@ Fixture& Shared() {
 void BM_OpenDataUrl(benchmark::State& state) {
   Fixture& f = Shared();
   const int mode = static_cast<int>(state.range(0));
-  if (mode == 0 ? !orvane::CDashBoardDlg::CanBuild() : !orvane::IsModeBuilt(mode)) {
+  if (mode != 0 && !orvane::IsModeBuilt(mode)) {
     state.SkipWithError("mode not built");
     return;
   }
@@ -126,8 +125,7 @@ void BM_ResidentSizeOver500Opens(benchmark::State& state) {
     for (int i = 0; i < 500; ++i) {
       int mode = 1 + i % 8;
       while (!orvane::IsModeBuilt(mode)) mode = 1 + (mode % 8);
-      f.window->RadioOfMode(i % 9 == 0 && orvane::CDashBoardDlg::CanBuild() ? 0 : mode)
-          ->setChecked(true);
+      f.window->RadioOfMode(i % 9 == 0 ? 0 : mode)->setChecked(true);
       f.window->OpenDataUrl(f.window->BaseUrl() + "/" +
                             f.seriesFiles[static_cast<std::size_t>(i) % f.seriesFiles.size()]);
       QCoreApplication::processEvents();

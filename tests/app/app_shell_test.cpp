@@ -5,7 +5,6 @@
 
 #include "app/main_window_logic.h"
 #include "app/startup_options.h"
-#include "views/dashboard_layout.h"
 
 namespace orvane::app {
 namespace {
@@ -89,24 +88,6 @@ TEST(MainWindowLogic, CachedFileIsNamedAfterTheUrlsLastPart) {
   EXPECT_EQ(FileNameFromUrl("http://h:8080/orvane_data/10001.txt"), "10001.txt");
   EXPECT_EQ(FileNameFromUrl("http://h/orvane_data/"), "");
   EXPECT_EQ(FileNameFromUrl("plain.txt"), "plain.txt");
-}
-
-TEST(DashboardLayout, SplitsAtHeightOverOnePointSeven) {
-  DashboardLayout layout = DashboardSplit(1900, 1700);
-  EXPECT_EQ(layout.monthly, (PixelRect{0, 0, 1900, 999}));
-  EXPECT_EQ(layout.quarterly, (PixelRect{0, 1001, 949, 699}));
-  EXPECT_EQ(layout.yearly, (PixelRect{951, 1001, 949, 699}));
-  // Odd width: the yearly chart takes the extra pixel.
-  layout = DashboardSplit(1901, 980);
-  EXPECT_EQ(layout.monthly.height, 575);  // floor(980 / 1.7) = 576
-  EXPECT_EQ(layout.yearly, (PixelRect{951, 577, 950, 403}));
-  // The rule agrees with the floating-point division for every height a screen can have.
-  for (int h = 0; h <= 8640; ++h) {
-    ASSERT_EQ(DashboardSplit(100, h).quarterly.y - 1, static_cast<int>(h / 1.7)) << h;
-  }
-  layout = DashboardSplit(0, 0);
-  EXPECT_EQ(layout.monthly, (PixelRect{0, 0, 0, 0}));
-  EXPECT_EQ(layout.yearly.width, 0);
 }
 
 }  // namespace

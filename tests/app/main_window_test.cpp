@@ -109,7 +109,7 @@ TEST_F(MainWindowTest, StartsWithTheTemplatesDefaults) {
   EXPECT_EQ(window->RadioOfMode(2)->text().toStdString(), "볼린저");
   EXPECT_EQ(window->RadioOfMode(5)->text().toStdString(), "분기봉");
   EXPECT_LT(window->RadioOfMode(5)->x(), window->RadioOfMode(2)->x());
-  EXPECT_EQ(window->ChartMode(), CDashBoardDlg::CanBuild() ? 0 : 1);
+  EXPECT_EQ(window->ChartMode(), 0);
 }
 
 TEST_F(MainWindowTest, ARadioClickAppliesItsModeAtOnce) {
@@ -298,9 +298,13 @@ TEST_F(OpenDataUrlTest, EveryModeShowsTheSeriesItOpened) {
   window.show();
   const fs::path working = folder.path().toStdString();
   EXPECT_GT(fs::file_size(working / "orvane_bg.bmp"), 0u);
-  // Start-up opened the home series.
+  // Start-up opened the home series on the dashboard.
   EXPECT_GT(window.SingleChart()->Table().RowCount(), 400u);
-  EXPECT_GT(PointCount(window.SingleChart()->Chart()), 0u);
+  EXPECT_EQ(window.ChartMode(), 0);
+  EXPECT_TRUE(window.Dashboard()->isVisible());
+  for (int c = 0; c < 3; ++c) EXPECT_GT(PointCount(window.Dashboard()->Chart(c)), 0u);
+  EXPECT_EQ(window.Dashboard()->Chart(0).Model().settings.title,
+            "Orvane 전국 아파트 매매가격지수");
 
   const char* files[] = {"10002.txt", "60001.txt", "11005.txt", "40001.txt", "10003.txt",
                          "50001.txt", "70002.txt", "12001.txt", "60002.txt"};
@@ -314,9 +318,7 @@ TEST_F(OpenDataUrlTest, EveryModeShowsTheSeriesItOpened) {
     EXPECT_EQ(window.Dashboard()->freshFile, 1);
     if (mode == 0) {
       EXPECT_TRUE(window.Dashboard()->isVisible());
-      if (CDashBoardDlg::CanBuild()) {
-        for (int c = 0; c < 3; ++c) EXPECT_GT(SeriesCount(window.Dashboard()->Chart(c)), 0u);
-      }
+      for (int c = 0; c < 3; ++c) EXPECT_GT(PointCount(window.Dashboard()->Chart(c)), 0u);
     } else {
       EXPECT_TRUE(window.SingleChart()->isVisible());
       EXPECT_EQ(PointCount(window.SingleChart()->Chart()) > 0, IsModeBuilt(mode));

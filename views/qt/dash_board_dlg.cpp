@@ -1,17 +1,13 @@
 #include "views/qt/dash_board_dlg.h"
 
-#include <mutex>
-
 #include "chart/qt/qt_canvas.h"
 #include "data/series_reader.h"
-#include "views/dashboard_layout.h"
+#include "modes/dashboard.h"
 
 namespace orvane {
 namespace {
 
-FontSpec KoreanFont(int pixelSize) { return FontSpec{std::string(kKoreanFace), pixelSize, 800, 0}; }
-
-QRect ToQRect(const PixelRect& r) { return QRect(r.x, r.y, r.width, r.height); }
+QRect ToQRect(const CanvasRect& r) { return QRect(r.left, r.top, r.width, r.height); }
 
 }  // namespace
 
@@ -20,12 +16,9 @@ CDashBoardDlg::CDashBoardDlg(const std::filesystem::path& workingFolder, QWidget
   for (std::size_t i = 0; i < charts_.size(); ++i) {
     charts_[i] = new CCHARTctl(this);
     charts_[i]->setObjectName(QString::number(kChartIds[i]));
-    CCHARTctl& chart = *charts_[i];
-    chart.Model().settings.bottomMargin = 20;
-    chart.Model().settings.lowerPaneRatio = 0.8;
-    chart.Resources().fonts.title = KoreanFont(i == 0 ? 50 : 40);
-    chart.Resources().fonts.subtitle = KoreanFont(15);
+    charts_[i]->Resources().fonts = DashboardChartFonts(i);
   }
+  PrepareDashboardCharts(Models());
   charts_[0]->Resources().backgroundImage =
       LoadChartImage((workingFolder / "orvane_bg.bmp").string());
 
@@ -42,25 +35,23 @@ bool CDashBoardDlg::LoadDataFile(const std::filesystem::path& path) {
   return orvane::LoadDataFile(table_, path);
 }
 
-bool CDashBoardDlg::CanBuild() { return false; }
+DashboardCharts CDashBoardDlg::Models() {
+  return {&charts_[0]->Model(), &charts_[1]->Model(), &charts_[2]->Model()};
+}
 
-bool CDashBoardDlg::BuildDashboard() {
-  for (CCHARTctl* chart : charts_) {
-    {
-      std::lock_guard lock(chart->Model().seriesLock);
-      chart->Model().series.clear();
-    }
-    chart->update();
-  }
-  return false;
+void CDashBoardDlg::BuildDashboard() {
+  DashboardInputs in;
+  in.scaleChoice = scaleChoice;
+  in.fromYear = fromYear;
+  in.toYear = toYear;
+  in.freshFile = freshFile != 0;
+  orvane::BuildDashboard(table_, in, Models());
 }
 
 void CDashBoardDlg::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const DashboardLayout layout = DashboardSplit(width(), height());
-  charts_[0]->setGeometry(ToQRect(layout.monthly));
-  charts_[1]->setGeometry(ToQRect(layout.quarterly));
-  charts_[2]->setGeometry(ToQRect(layout.yearly));
+  const auto layout = DashboardLayout(width(), height());
+  for (std::size_t i = 0; i < charts_.size(); ++i) charts_[i]->setGeometry(ToQRect(layout[i]));
   repaintTimer_.start();
 }
 

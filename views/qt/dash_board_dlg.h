@@ -10,6 +10,7 @@
 
 #include "chart/qt/cchart_ctl.h"
 #include "data/data_table.h"
+#include "modes/dashboard.h"
 #include "modes/pipeline.h"
 
 namespace orvane {
@@ -33,11 +34,8 @@ class CDashBoardDlg : public QWidget {
 
   // Reads a series file into the dashboard's table; false (table empty) when it cannot be read.
   bool LoadDataFile(const std::filesystem::path& path);
-  // Fills and paints the three charts from the table with the settings below; false when the
-  // charts were left empty because the builder is missing.
-  bool BuildDashboard();
-  // Whether BuildDashboard draws the charts in this build.
-  static bool CanBuild();
+  // Fills and paints the three charts from the table with the settings below.
+  void BuildDashboard();
 
   int scaleChoice = kScaleArith;
   int fromYear = 2005;
@@ -48,6 +46,8 @@ class CDashBoardDlg : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  DashboardCharts Models();
+
   std::array<CCHARTctl*, 3> charts_{};
   DataTable table_;
   QTimer repaintTimer_;
