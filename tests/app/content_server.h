@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
+#include <QTemporaryFile>
+#include <QThread>
 
 #include <filesystem>
 #include <string>
@@ -19,19 +22,27 @@ class ContentServer {
     if (!std::filesystem::exists(root / "orvane_data")) {
       QProcess::execute(server, {"--make-sample", rootText});
     }
+    // The service logs every request: a pipe nobody drains would block it, a file never does.
+    log_.open();
     process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.start(server, {"--http-port", "0", "--root", rootText});
+    process_.setStandardOutputFile(log_.fileName());
+    // No login service: port 0 keeps parallel test runs from fighting over 10003.
+    process_.start(server, {"--http-port", "0", "--udp-port", "0", "--root", rootText, "--db",
+                            log_.fileName() + ".db"});
     const QRegularExpression listening(QStringLiteral("http listening on ([^ ]+):(\\d+)"));
-    QString seen;
-    while (port_ == 0 && process_.waitForReadyRead(10000)) {
-      seen += QString::fromUtf8(process_.readAll());
-      const auto match = listening.match(seen);
-      if (match.hasMatch()) port_ = match.captured(2).toInt();
+    for (int waited = 0; port_ == 0 && waited < 10000; waited += 20) {
+      QFile log(log_.fileName());
+      if (log.open(QIODevice::ReadOnly)) {
+        const auto match = listening.match(QString::fromUtf8(log.readAll()));
+        if (match.hasMatch()) port_ = match.captured(2).toInt();
+      }
+      if (port_ == 0) QThread::msleep(20);
     }
   }
   ~ContentServer() {
     process_.terminate();
     if (!process_.waitForFinished(5000)) process_.kill();
+    QFile::remove(log_.fileName() + ".db");
   }
   ContentServer(const ContentServer&) = delete;
   ContentServer& operator=(const ContentServer&) = delete;
@@ -40,6 +51,7 @@ class ContentServer {
   std::string Authority() const { return "127.0.0.1:" + std::to_string(port_); }
 
  private:
+  QTemporaryFile log_;
   QProcess process_;
   int port_ = 0;
 };
