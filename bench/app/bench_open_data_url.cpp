@@ -17,9 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "app/qt/chart1_dlg.h"
 #include "app/qt/plinthview_dlg.h"
 #include "modes/modes.h"
 #include "tests/app/content_server.h"
+#include "views/qt/dash_board_dlg.h"
 
 namespace {
 
@@ -114,7 +116,10 @@ void BM_OpenDataUrl(benchmark::State& state) {
     // Returns once the chart has been painted into its frame and onto the window.
     f.window->OpenDataUrl(url);
   }
-  state.SetLabel(std::string(orvane::ModeCaption(mode)));
+  const QWidget* shown = mode == 0 ? static_cast<QWidget*>(f.window->Dashboard())
+                                   : static_cast<QWidget*>(f.window->SingleChart());
+  state.SetLabel(std::string(orvane::ModeCaption(mode)) + " " + std::to_string(shown->width()) +
+                 "x" + std::to_string(shown->height()));
 }
 BENCHMARK(BM_OpenDataUrl)->DenseRange(0, 8)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
