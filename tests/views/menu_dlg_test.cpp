@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "tests/views/sample_root.h"
+#include "tests/views/test_app.h"
 #include "views/qt/menu_dlg.h"
 
 namespace orvane::views {
@@ -18,15 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "views_tests";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Never destroyed: QTest's input devices must not outlive the application at exit.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+using testing::App;
 
 class MenuDlgTest : public ::testing::Test {
  protected:
