@@ -14,6 +14,9 @@
 #include "tests/views/test_app.h"
 #include "views/qt/menu_dlg.h"
 
+// Fontconfig keeps its cache for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace orvane::views {
 namespace {
 
