@@ -20,6 +20,9 @@ namespace {
 constexpr std::string_view kMiddleDot = "\xC2\xB7";
 // A leading "+" is dropped from this column of data lines.
 constexpr int kSignedColumn = 8;
+// Series files run to a few megabytes; a file past this is not one, and reading it whole would
+// only eat memory.
+constexpr std::size_t kMaxFileBytes = std::size_t{1} << 30;
 // Data-line numbers keep this many characters after the first ".".
 constexpr std::size_t kKeptDecimals = 3;
 
@@ -154,17 +157,21 @@ struct FileCloser {
 };
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+  // Devices and pipes may never end; a series file is a regular file of known size.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+  const auto size = std::filesystem::file_size(path, error);
+  if (error || size > kMaxFileBytes) return std::nullopt;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return std::nullopt;
   std::string bytes;
-  std::error_code error;
-  const auto size = std::filesystem::file_size(path, error);
-  if (!error) bytes.reserve(static_cast<std::size_t>(size));
+  bytes.reserve(static_cast<std::size_t>(size));
   char chunk[1 << 16];
   for (;;) {
     const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
     bytes.append(chunk, got);
     if (got < sizeof chunk) break;
+    if (bytes.size() > kMaxFileBytes) return std::nullopt;
   }
   if (std::ferror(file.get())) return std::nullopt;
   return bytes;

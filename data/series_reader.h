@@ -42,7 +42,7 @@ struct SeriesData {
 };
 
 // Empties the table and reads the series file into it, one row per line. Returns false when
-// the file cannot be read; the table is then empty.
+// the file cannot be read, is not a regular file or is larger than 1 GiB; the table is then empty.
 bool LoadDataFile(DataTable& table, const std::filesystem::path& path);
 
 // The same for file contents already in memory (CP949, or UTF-8 when valid UTF-8).

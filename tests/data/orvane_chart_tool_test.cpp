@@ -46,7 +46,7 @@ TEST_F(OrvaneChartToolTest, PrintsTheTable) {
   ASSERT_EQ(Run("'" + kFixture.string() + "' --table"), 0);
   const auto json = nlohmann::json::parse(Output());
   const auto& rows = json.at("rows");
-  ASSERT_EQ(rows.size(), 14u);
+  ASSERT_EQ(rows.size(), 15u);
   EXPECT_EQ(rows[0], nlohmann::json({"", "구분", "금리 지표"}));
   EXPECT_EQ(rows[1], nlohmann::json({"1", "지수명", "국고채 3년 금리·"}));
   EXPECT_EQ(rows[5], nlohmann::json({"5", "강조", "", "", "2023.1"}));
@@ -63,7 +63,7 @@ TEST_F(OrvaneChartToolTest, PrintsTheRecords) {
                                                {"caption", "단위 %"},
                                                {"layout", "HLC"}}));
   const auto& records = json.at("records");
-  ASSERT_EQ(records.size(), 3u);
+  ASSERT_EQ(records.size(), 4u);
   EXPECT_EQ(records[0].at("date"), 202309);
   ASSERT_EQ(records[0].at("v").size(), 39u);
   EXPECT_EQ(records[0].at("v")[0], 3.85);
@@ -75,6 +75,8 @@ TEST_F(OrvaneChartToolTest, PrintsTheRecords) {
   EXPECT_EQ(records[1].at("v")[4], 150000.0);
   EXPECT_EQ(records[2].at("v")[0], 0.002);  // the zero-close line left the carried open alone
   EXPECT_EQ(records[2].at("v")[3], 3.5);
+  EXPECT_TRUE(records[3].at("v")[1].is_null());  // infinity
+  EXPECT_TRUE(records[3].at("v")[2].is_null());  // not a number
 }
 
 TEST_F(OrvaneChartToolTest, WritesToTheOutFile) {

@@ -150,6 +150,7 @@ TEST(LoadDataFileTest, MissingEmptyAndDirectoryPathsGiveAnEmptyTable) {
   EXPECT_EQ(table.RowCount(), 0u);
   EXPECT_FALSE(LoadDataFile(table, ORVANE_TEST_DATA_DIR));
   EXPECT_EQ(table.RowCount(), 0u);
+  EXPECT_FALSE(LoadDataFile(table, "/dev/zero"));  // endless: refused, not read whole
 
   const auto empty = std::filesystem::temp_directory_path() / "orvane_empty_series.txt";
   { std::ofstream(empty, std::ios::binary); }
