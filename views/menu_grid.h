@@ -85,7 +85,7 @@ class MenuGrid {
   // Fetches the list at url and refills the grid; false when it could not be fetched (the grid
   // is then empty).
   bool LoadMenuList(const std::string& url);
-  // Loads baseUrl + listFile.
+  // Loads baseUrl + the menu list last built (listFile unless a series was opened since).
   bool LoadCurrentList();
 
   void OnCellClicked(int row, int column);
