@@ -14,7 +14,7 @@
 namespace orvane {
 namespace {
 
-constexpr std::string_view kAgent = "GetChartData";
+constexpr const char* kAgent = "GetChartData";
 constexpr long kBufferSize = 1024;
 constexpr long kMaxRedirects = 5;
 
@@ -135,7 +135,7 @@ FetchResult FetchFile(std::string_view url, std::string_view fileName, std::stri
   const std::string urlText(url);
   CURL* h = curl.get();
   curl_easy_setopt(h, CURLOPT_URL, urlText.c_str());
-  curl_easy_setopt(h, CURLOPT_USERAGENT, std::string(kAgent).c_str());
+  curl_easy_setopt(h, CURLOPT_USERAGENT, kAgent);
   curl_easy_setopt(h, CURLOPT_PROXY, "");
   curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");

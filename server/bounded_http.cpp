@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -118,6 +119,10 @@ class BudgetStream final : public httplib::Stream {
 void BoundedHttpServer::CloseAfterResponse() { closeAfterResponse = true; }
 
 bool BoundedHttpServer::process_and_close_socket(socket_t sock) {
+  // Headers and body go out in separate writes; without this each response waits for the
+  // peer's delayed acknowledgement.
+  int one = 1;
+  ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
   BudgetStream stream(sock, ToMs(read_timeout_sec_, read_timeout_usec_),
                       ToMs(write_timeout_sec_, write_timeout_usec_));
   bool ok = false;

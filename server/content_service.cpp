@@ -20,6 +20,8 @@ constexpr std::size_t kMaxRequestBytes = 16 * 1024;
 constexpr std::uintmax_t kWholeFileLimit = 1 << 20;
 constexpr std::size_t kStreamChunk = 64 * 1024;
 constexpr std::size_t kKeepAliveRequests = 100;
+// Each open connection holds a worker while it is kept alive.
+constexpr std::size_t kWorkers = 64;
 
 std::string ContentTypeFor(const fs::path& file) {
   const std::string ext = file.extension().string();
@@ -121,6 +123,7 @@ bool ContentService::Bind(std::string& error) {
 
 void ContentService::Route() {
   httplib::Server& http = *http_;
+  http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   http.set_keep_alive_max_count(kKeepAliveRequests);
   http.set_payload_max_length(kMaxRequestBytes);
 

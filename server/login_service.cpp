@@ -12,7 +12,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <vector>
 
 #include "app/login_protocol.h"
@@ -115,6 +114,7 @@ class MemberStore {
                 std::string_view phone, std::string_view adapter) {
     std::optional<std::string> hash = Hash(password);
     if (!hash) return AddResult::kFailed;
+    std::lock_guard lock(mutex_);
     Statement s = Prepare(
         "INSERT INTO members (id, password_hash, name, phone, adapter) VALUES (?, ?, ?, ?, ?)");
     if (!s) return AddResult::kFailed;
@@ -131,6 +131,7 @@ class MemberStore {
   bool Exists(std::string_view id) { return PasswordHash(id).has_value(); }
 
   std::optional<std::string> PasswordHash(std::string_view id) {
+    std::lock_guard lock(mutex_);
     Statement s = Prepare("SELECT password_hash FROM members WHERE id = ?");
     if (!s) return std::nullopt;
     Bind(s.get(), 1, id);
@@ -167,6 +168,8 @@ class MemberStore {
     sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
   }
 
+  // Lookups come from the receiving thread, additions from the hashing thread.
+  std::mutex mutex_;
   sqlite3* db_ = nullptr;
   bool cheap_ = false;
 };
@@ -188,15 +191,15 @@ bool LoginService::OpenDatabase() {
 }
 
 bool LoginService::Start() {
-  if (thread_.joinable()) return true;
+  if (receiver_.joinable()) return true;
   if (!OpenDatabase()) return false;
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) {
     error_ = std::string("socket: ") + std::strerror(errno);
     return false;
   }
-  // A burst must not overflow the queue before the limiter sees it.
-  int queueBytes = 8 << 20;
+  // A burst must not overflow the queue before the limiter sees it (about 10,000 requests).
+  int queueBytes = 16 << 20;
   if (setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &queueBytes, sizeof queueBytes) != 0) {
     setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &queueBytes, sizeof queueBytes);
   }
@@ -213,68 +216,84 @@ bool LoginService::Start() {
   socklen_t length = sizeof address;
   getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
   port_ = ntohs(address.sin_port);
-  thread_ = std::jthread([this](std::stop_token stop) { Serve(stop); });
+  receiver_ = std::jthread([this](std::stop_token stop) { Receive(stop); });
+  hasher_ = std::jthread([this](std::stop_token stop) { Hash(stop); });
   return true;
 }
 
 void LoginService::Stop() {
-  if (thread_.joinable()) {
-    thread_.request_stop();
-    thread_.join();
+  for (std::jthread* t : {&receiver_, &hasher_}) {
+    if (!t->joinable()) continue;
+    t->request_stop();
+    t->join();
   }
+  queues_.clear();
+  turns_.clear();
   if (fd_ >= 0) {
     close(fd_);
     fd_ = -1;
   }
 }
 
-void LoginService::Serve(std::stop_token stop) {
-  struct Pending {
-    sockaddr_in from;
-    Work work;
-  };
-  // Hashing is the only slow step, so senders take turns at it: a flood from one address
-  // delays another sender's login by at most one hash per busy sender.
-  std::unordered_map<std::uint32_t, std::deque<Pending>> queues;
-  std::deque<std::uint32_t> turns;
-  auto send = [this](const std::string& reply, const sockaddr_in& to) {
-    std::string datagram = app::WireDatagram(reply);
-    sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
-           reinterpret_cast<const sockaddr*>(&to), sizeof to);
-  };
+void LoginService::SendReply(const std::string& reply, std::uint32_t address, std::uint16_t port) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(address);
+  to.sin_port = htons(port);
+  std::string datagram = app::WireDatagram(reply);
+  if (sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
+             reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0) {
+    ++replied_;
+  }
+}
+
+void LoginService::Receive(std::stop_token stop) {
   // One byte more than a request may have, so an oversized datagram is recognised.
   std::array<char, app::kDatagramSize + 1> buffer{};
   while (!stop.stop_requested()) {
     pollfd p{fd_, POLLIN, 0};
-    if (poll(&p, 1, turns.empty() ? 100 : 0) < 0 && errno != EINTR) break;
-    for (int taken = 0; taken < 4096; ++taken) {
-      sockaddr_in from{};
-      socklen_t fromLength = sizeof from;
-      ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
-                           reinterpret_cast<sockaddr*>(&from), &fromLength);
-      if (n < 0) break;
-      if (static_cast<std::size_t>(n) > app::kDatagramSize || from.sin_family != AF_INET) continue;
-      std::uint32_t sender = ntohl(from.sin_addr.s_addr);
-      Sorted sorted =
-          Sort(std::string_view(buffer.data(), static_cast<std::size_t>(n)), sender, Clock::now());
-      if (sorted.reply) send(*sorted.reply, from);
-      if (!sorted.work) continue;
-      std::deque<Pending>& queue = queues[sender];
-      if (queue.empty()) turns.push_back(sender);
-      queue.push_back(Pending{from, std::move(*sorted.work)});
+    if (poll(&p, 1, 100) <= 0) continue;
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
+                         reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (n < 0) continue;
+    ++received_;
+    if (static_cast<std::size_t>(n) > app::kDatagramSize || from.sin_family != AF_INET) continue;
+    std::uint32_t address = ntohl(from.sin_addr.s_addr);
+    std::uint16_t port = ntohs(from.sin_port);
+    Sorted sorted =
+        Sort(std::string_view(buffer.data(), static_cast<std::size_t>(n)), address, Clock::now());
+    if (sorted.reply) SendReply(*sorted.reply, address, port);
+    if (!sorted.work) continue;
+    {
+      std::lock_guard lock(queueMutex_);
+      std::deque<Pending>& queue = queues_[address];
+      if (queue.empty()) turns_.push_back(address);
+      queue.push_back(Pending{address, port, std::move(*sorted.work)});
     }
-    if (turns.empty()) continue;
-    std::uint32_t sender = turns.front();
-    turns.pop_front();
-    std::deque<Pending>& queue = queues[sender];
-    Pending next = std::move(queue.front());
-    queue.pop_front();
-    if (queue.empty()) {
-      queues.erase(sender);
-    } else {
-      turns.push_back(sender);
+    queueReady_.notify_one();
+  }
+}
+
+void LoginService::Hash(std::stop_token stop) {
+  for (;;) {
+    Pending next;
+    {
+      std::unique_lock lock(queueMutex_);
+      if (!queueReady_.wait(lock, stop, [this] { return !turns_.empty(); })) return;
+      std::uint32_t sender = turns_.front();
+      turns_.pop_front();
+      std::deque<Pending>& queue = queues_[sender];
+      next = std::move(queue.front());
+      queue.pop_front();
+      if (queue.empty()) {
+        queues_.erase(sender);
+      } else {
+        turns_.push_back(sender);
+      }
     }
-    send(Finish(next.work), next.from);
+    SendReply(Finish(next.work), next.address, next.port);
   }
 }
 

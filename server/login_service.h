@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,11 +49,13 @@ class LoginService {
   bool Start();
   void Stop();
   std::uint16_t Port() const { return port_; }
+  // Datagrams taken off the socket and replies sent since Start().
+  std::uint64_t Received() const { return received_; }
+  std::uint64_t Replied() const { return replied_; }
   const std::string& Error() const { return error_; }
 
   // The reply (CP949 text, before zero padding) to one datagram from an IPv4 sender, or
-  // nothing for a malformed or oversized datagram. Only the service thread calls it once
-  // started.
+  // nothing for a malformed or oversized datagram. Not for use while the service runs.
   std::optional<std::string> HandleDatagram(std::string_view datagram, std::uint32_t sender,
                                             Clock::time_point now);
 
@@ -77,15 +82,34 @@ class LoginService {
   Sorted SortLogin(std::string_view body);
   Sorted SortJoin(std::string_view body);
   std::string Finish(const Work& work);
-  void Serve(std::stop_token stop);
+  void Receive(std::stop_token stop);
+  void Hash(std::stop_token stop);
+  void SendReply(const std::string& reply, std::uint32_t address, std::uint16_t port);
 
   LoginServiceOptions options_;
   std::unique_ptr<MemberStore> store_;
   std::unordered_map<std::uint32_t, Bucket> buckets_;
   int fd_ = -1;
   std::uint16_t port_ = 0;
+  std::atomic<std::uint64_t> received_{0};
+  std::atomic<std::uint64_t> replied_{0};
   std::string error_;
-  std::jthread thread_;
+
+  // Hashing is the only slow step. The receiving thread answers everything else at once and
+  // queues hashing work per sender; the hashing thread serves the senders in turn, so a
+  // flood from one address delays another sender's login by at most one hash per busy sender
+  // and never stops the socket from being read.
+  struct Pending {
+    std::uint32_t address = 0;
+    std::uint16_t port = 0;
+    Work work;
+  };
+  std::mutex queueMutex_;
+  std::condition_variable_any queueReady_;
+  std::unordered_map<std::uint32_t, std::deque<Pending>> queues_;
+  std::deque<std::uint32_t> turns_;
+  std::jthread receiver_;
+  std::jthread hasher_;
 };
 
 }  // namespace orvane::server

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "server/content_service.h"
+#include "server/login_service.h"
 #include "server/options.h"
 #include "server/sample/sample_catalogue.h"
 
@@ -59,6 +60,19 @@ int Serve(const ServerOptions& options) {
   LogLine(fmt::format("http listening on {}:{} root {}", options.listen, content.port(),
                       options.root.string()));
 
+  orvane::server::LoginServiceOptions loginOptions;
+  loginOptions.databasePath = options.database.string();
+  loginOptions.bindAddress = options.listen;
+  loginOptions.udpPort = static_cast<std::uint16_t>(options.udpPort);
+  loginOptions.clientVersion = options.clientVersion;
+  orvane::server::LoginService login(loginOptions);
+  if (!login.Start()) {
+    std::fprintf(stderr, "orvane-server: %s\n", login.Error().c_str());
+    return 1;
+  }
+  LogLine(fmt::format("login listening on UDP {}:{} members {}", options.listen, login.Port(),
+                      options.database.string()));
+
   std::atomic<bool> failed{false};
   std::vector<std::thread> threads;
   threads.emplace_back([&content, &failed] {
@@ -73,6 +87,7 @@ int Serve(const ServerOptions& options) {
   sigwait(&signals, &received);
   LogLine(received == SIGUSR1 ? "a service failed; stopping" : "stopping");
   content.Stop();
+  login.Stop();
   for (std::thread& t : threads) t.join();
   LogLine("stopped");
   return failed ? 1 : 0;

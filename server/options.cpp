@@ -9,7 +9,7 @@
 namespace orvane::server {
 namespace {
 
-struct OptionSpec {
+struct OptionEntry {
   std::string_view name;
   std::string_view metavar;  // empty: a flag without value
   std::string_view help;
@@ -26,8 +26,8 @@ bool ParsePort(std::string_view text, int& port) {
   return true;
 }
 
-const std::vector<OptionSpec>& Specs() {
-  static const std::vector<OptionSpec> specs{
+const std::vector<OptionEntry>& Entries() {
+  static const std::vector<OptionEntry> entries{
       {"--listen", "ADDR", "address every service listens on (default 127.0.0.1)",
        [](ServerOptions& o, std::string_view v) {
          o.listen = v;
@@ -45,6 +45,18 @@ const std::vector<OptionSpec>& Specs() {
          o.updateDir = v;
          return !v.empty();
        }},
+      {"--udp-port", "N", "UDP login port (default 10003; 0 picks a free port)",
+       [](ServerOptions& o, std::string_view v) { return ParsePort(v, o.udpPort); }},
+      {"--db", "FILE", "member database, created with a demo member (default orvane_members.db)",
+       [](ServerOptions& o, std::string_view v) {
+         o.database = v;
+         return !v.empty();
+       }},
+      {"--client-version", "TEXT", "client version admitted without an update (default Ver.1.0.1)",
+       [](ServerOptions& o, std::string_view v) {
+         o.clientVersion = v;
+         return !v.empty() && v.find(';') == std::string_view::npos;
+       }},
       {"--make-sample", "DIR", "write the sample catalogue into DIR and exit",
        [](ServerOptions& o, std::string_view v) {
          o.makeSample = v;
@@ -56,7 +68,7 @@ const std::vector<OptionSpec>& Specs() {
          return true;
        }},
   };
-  return specs;
+  return entries;
 }
 
 }  // namespace
@@ -74,25 +86,25 @@ ParsedOptions ParseServerOptions(std::span<const std::string_view> args) {
       inlineValue = arg.substr(eq + 1);
       arg = arg.substr(0, eq);
     }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : Specs()) {
-      if (s.name == arg) spec = &s;
+    const OptionEntry* option = nullptr;
+    for (const OptionEntry& s : Entries()) {
+      if (s.name == arg) option = &s;
     }
-    if (spec == nullptr) return {std::nullopt, fmt::format("unknown option '{}'", args[i])};
+    if (option == nullptr) return {std::nullopt, fmt::format("unknown option '{}'", args[i])};
     std::string_view value;
-    if (!spec->metavar.empty()) {
+    if (!option->metavar.empty()) {
       if (inlineValue) {
         value = *inlineValue;
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return {std::nullopt, fmt::format("{} needs a value ({})", spec->name, spec->metavar)};
+        return {std::nullopt, fmt::format("{} needs a value ({})", option->name, option->metavar)};
       }
     } else if (inlineValue) {
-      return {std::nullopt, fmt::format("{} takes no value", spec->name)};
+      return {std::nullopt, fmt::format("{} takes no value", option->name)};
     }
-    if (!spec->apply(options, value)) {
-      return {std::nullopt, fmt::format("bad value '{}' for {}", value, spec->name)};
+    if (!option->apply(options, value)) {
+      return {std::nullopt, fmt::format("bad value '{}' for {}", value, option->name)};
     }
   }
   return {options, {}};
@@ -101,11 +113,12 @@ ParsedOptions ParseServerOptions(std::span<const std::string_view> args) {
 std::string ServerUsage() {
   std::string text =
       "Usage: orvane-server [OPTIONS]\n"
-      "The Orvane reference service: serves a data root over HTTP.\n\nOptions:\n";
-  for (const OptionSpec& s : Specs()) {
+      "The Orvane reference service: serves a data root over HTTP and logins over UDP.\n\n"
+      "Options:\n";
+  for (const OptionEntry& s : Entries()) {
     const std::string left =
         s.metavar.empty() ? std::string(s.name) : fmt::format("{} {}", s.name, s.metavar);
-    text += fmt::format("  {:<20} {}\n", left, s.help);
+    text += fmt::format("  {:<22} {}\n", left, s.help);
   }
   return text;
 }

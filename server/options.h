@@ -15,6 +15,10 @@ struct ServerOptions {
   std::filesystem::path root = "sample-root";
   std::filesystem::path updateDir;   // empty: root / "UpdateFiles"
   std::filesystem::path makeSample;  // set: write the sample catalogue there and exit
+  int udpPort = 10003;               // login service; 0: any free port, printed on start
+  // Kept outside the served root, so the member database is never downloadable.
+  std::filesystem::path database = "orvane_members.db";
+  std::string clientVersion = "Ver.1.0.1";  // logins from any other version get "VerDiff"
   bool help = false;
 
   std::filesystem::path EffectiveUpdateDir() const;

@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "server/path_guard.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -24,11 +26,14 @@ std::string BuildUpdateListing(const fs::path& dir) {
   };
   std::vector<Entry> entries;
   std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+  const fs::path root = fs::canonical(dir, ec);
+  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    std::error_code fileEc;
-    if (!IsListableName(name) || !it->is_regular_file(fileEc)) continue;
-    entries.push_back({name, it->file_size(fileEc)});
+    // Only what a GET of the entry would deliver: no links leading out of the folder.
+    if (!IsListableName(name)) continue;
+    const auto file = ResolveUnderRoot(root, "/" + name);
+    std::error_code sizeEc;
+    if (file) entries.push_back({name, fs::file_size(*file, sizeEc)});
   }
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });

@@ -166,17 +166,17 @@ const SeriesFile& HousingIndex(SeriesBook& book, const Source& source, int sourc
   f.ohlc = source.ohlc || compare;
   f.shortOctober = source.shortOctober && !compare;
   f.firstMonth = std::max(Month(source.firstYear, source.firstMonthOfYear), Month(firstYear, 1));
-  PathSpec spec;
-  spec.shape = Shape::Housing;
-  spec.amplitude = amplitude;
-  spec.driftPerYear = 0.004 * SampleRandom(seed).Symmetric();
-  spec.seed = seed;
-  spec.scaleAt = source.baseMonth;
-  spec.scaleTo = 100.0;
-  f.close = MonthlyPath(spec, f.firstMonth, kLastMonth);
+  CurveParams curve;
+  curve.shape = Shape::Housing;
+  curve.amplitude = amplitude;
+  curve.driftPerYear = 0.004 * SampleRandom(seed).Symmetric();
+  curve.seed = seed;
+  curve.scaleAt = source.baseMonth;
+  curve.scaleTo = 100.0;
+  f.close = MonthlyPath(curve, f.firstMonth, kLastMonth);
   FillBars(f, 0.004, volumeBase, 4.0, seed);
   // The companion: the deposit (jeonse) index of the same market.
-  PathSpec deposit = spec;
+  CurveParams deposit = curve;
   deposit.shape = Shape::Jeonse;
   deposit.amplitude = amplitude * 0.85;
   deposit.seed = seed ^ 0x5EULL;
@@ -245,7 +245,7 @@ Apartment MakeApartment(SeriesBook& book, std::string_view region, std::string_v
   a.district = std::string(district);
   a.name = ApartmentName(district, index, seed);
   a.households = 300 + random.Below(5200);
-  a.age = 2 + random.Below(38);
+  a.age = 4 + random.Below(36);
   const double price = profile.price * DistrictFactor(district, region) *
                        (0.7 + 0.7 * random.Uniform()) * (a.households > 2000 ? 1.15 : 1.0);
   a.price = std::round(price / 100.0) * 100.0;
@@ -258,15 +258,15 @@ Apartment MakeApartment(SeriesBook& book, std::string_view region, std::string_v
   f.unit = "만원";
   f.style = NumberStyle::QuotedGrouped;
   f.firstMonth = std::max(Month(2006, 1), Month(2024 - a.age + 1, 1));
-  PathSpec spec;
-  spec.shape = Shape::Housing;
-  spec.amplitude = profile.amplitude * (0.9 + 0.3 * random.Uniform());
-  spec.wander = 0.006;
-  spec.noise = 0.012;
-  spec.seed = seed;
-  spec.scaleAt = kLastMonth;
-  spec.scaleTo = a.price;
-  f.close = MonthlyPath(spec, f.firstMonth, kLastMonth);
+  CurveParams curve;
+  curve.shape = Shape::Housing;
+  curve.amplitude = profile.amplitude * (0.9 + 0.3 * random.Uniform());
+  curve.wander = 0.006;
+  curve.noise = 0.012;
+  curve.seed = seed;
+  curve.scaleAt = kLastMonth;
+  curve.scaleTo = a.price;
+  f.close = MonthlyPath(curve, f.firstMonth, kLastMonth);
   for (double& c : f.close) c = std::round(c / 50.0) * 50.0;
   FillBars(f, 0.02, 3.0 + a.households / 600.0, 5.0, seed);
   std::vector<double> deposit(f.close.size());
@@ -514,13 +514,13 @@ std::vector<MenuList> SectorLists(SeriesBook& book, const std::vector<Apartment>
       f.unit = "2020.01=100";
       f.ohlc = true;
       f.firstMonth = Month(std::max(2003, profile.firstYear), 1);
-      PathSpec spec;
-      spec.amplitude = profile.amplitude * tilt;
-      spec.seed = HashText(title);
-      spec.scaleAt = Month(2020, 1);
-      spec.scaleTo = 100.0;
-      f.close = MonthlyPath(spec, f.firstMonth, kLastMonth);
-      FillBars(f, 0.006, profile.volume * 0.1, 4.0, spec.seed);
+      CurveParams curve;
+      curve.amplitude = profile.amplitude * tilt;
+      curve.seed = HashText(title);
+      curve.scaleAt = Month(2020, 1);
+      curve.scaleTo = 100.0;
+      f.close = MonthlyPath(curve, f.firstMonth, kLastMonth);
+      FillBars(f, 0.006, profile.volume * 0.1, 4.0, curve.seed);
       const auto peak = std::max_element(f.close.begin(), f.close.end()) - f.close.begin();
       f.highlight = DateText(f.firstMonth + static_cast<int>(peak));
       items.push_back({std::string(regionName), &book.Add(std::move(f)), profile.price * tilt});
@@ -629,13 +629,13 @@ std::vector<MenuList> ApartmentLists(SeriesBook& book, std::vector<Apartment>& s
       f.unit = "2020.01=100";
       f.ohlc = true;
       f.firstMonth = Month(block.region == "세종시" ? 2013 : 2006, 1);
-      PathSpec spec;
-      spec.amplitude = profile.amplitude * 1.1;
-      spec.seed = HashText(f.title);
-      spec.scaleAt = Month(2020, 1);
-      spec.scaleTo = 100.0;
-      f.close = MonthlyPath(spec, f.firstMonth, kLastMonth);
-      FillBars(f, 0.006, profile.volume * 0.05, 4.0, spec.seed);
+      CurveParams curve;
+      curve.amplitude = profile.amplitude * 1.1;
+      curve.seed = HashText(f.title);
+      curve.scaleAt = Month(2020, 1);
+      curve.scaleTo = 100.0;
+      f.close = MonthlyPath(curve, f.firstMonth, kLastMonth);
+      FillBars(f, 0.006, profile.volume * 0.05, 4.0, curve.seed);
       f.highlight = "2021.10";
       const SeriesFile& index = book.Add(std::move(f));
       const Moves im = MovesOf(index);
@@ -710,7 +710,7 @@ std::vector<MenuList> ApartmentLists(SeriesBook& book, std::vector<Apartment>& s
 
 // ---- Tab 5: financial markets.
 
-struct MarketSpec {
+struct MarketEntry {
   std::string_view group;
   std::string_view name;
   Shape shape;
@@ -721,7 +721,7 @@ struct MarketSpec {
   std::string_view unit;
 };
 
-constexpr MarketSpec kMarkets[] = {
+constexpr MarketEntry kMarkets[] = {
     {"국내", "KOSPI", Shape::Kospi, 1.0, 0.0, 2797.82, 1980, "pt"},
     {"국내", "KOSDAQ", Shape::Kospi, 1.2, -0.01, 840.44, 1997, "pt"},
     {"국내", "KOSPI200", Shape::Kospi, 1.0, 0.002, 375.97, 1990, "pt"},
@@ -759,7 +759,7 @@ MenuList MarketList(SeriesBook& book) {
   std::string_view group;
   int n = 0;
   std::map<std::string_view, const SeriesFile*> files;
-  for (const MarketSpec& m : kMarkets) {
+  for (const MarketEntry& m : kMarkets) {
     const bool rate = m.unit == "%";
     SeriesFile f;
     f.link = book.NextLink(kMarketFamily);
@@ -770,16 +770,16 @@ MenuList MarketList(SeriesBook& book) {
     f.ohlc = true;
     f.style = rate ? NumberStyle::Decimal3 : NumberStyle::Decimal2;
     f.firstMonth = Month(m.firstYear, 1);
-    PathSpec spec;
-    spec.shape = m.shape;
-    spec.amplitude = m.amplitude;
-    spec.driftPerYear = m.drift;
-    spec.wander = rate ? 0.006 : 0.01;
-    spec.noise = rate ? 0.01 : 0.025;
-    spec.seed = HashText(m.name);
-    spec.scaleTo = m.latest;
-    f.close = MonthlyPath(spec, f.firstMonth, kLastMonth);
-    FillBars(f, rate ? 0.03 : 0.05, rate ? 0.0 : 9000.0, 2.0, spec.seed);
+    CurveParams curve;
+    curve.shape = m.shape;
+    curve.amplitude = m.amplitude;
+    curve.driftPerYear = m.drift;
+    curve.wander = rate ? 0.006 : 0.01;
+    curve.noise = rate ? 0.01 : 0.025;
+    curve.seed = HashText(m.name);
+    curve.scaleTo = m.latest;
+    f.close = MonthlyPath(curve, f.firstMonth, kLastMonth);
+    FillBars(f, rate ? 0.03 : 0.05, rate ? 0.0 : 9000.0, 2.0, curve.seed);
     if (rate) std::fill(f.volume.begin(), f.volume.end(), 0.0);
     const auto low = std::min_element(f.close.begin(), f.close.end()) - f.close.begin();
     f.highlight = m.group == "국내" ? "2021.06" : DateText(f.firstMonth + static_cast<int>(low));
@@ -831,7 +831,7 @@ MenuList MarketList(SeriesBook& book) {
 
 // ---- Tab 7: economic indicators.
 
-struct IndicatorSpec {
+struct IndicatorEntry {
   std::string_view group;
   std::string_view name;
   Shape shape;
@@ -842,7 +842,7 @@ struct IndicatorSpec {
   bool additive;
 };
 
-constexpr IndicatorSpec kIndicators[] = {
+constexpr IndicatorEntry kIndicators[] = {
     {"경제", "기준금리", Shape::BaseRate, 1.0, 3.5, 1999, "%", true},
     {"경제", "소비자물가지수", Shape::Prices, 1.0, 114.2, 1980, "2020=100", false},
     {"경제", "실업률", Shape::BondYield, 0.45, 2.8, 1995, "%", false},
@@ -867,7 +867,7 @@ MenuList EconomyList(SeriesBook& book) {
   std::size_t row = 2;
   std::string_view group;
   int n = 0;
-  for (const IndicatorSpec& ind : kIndicators) {
+  for (const IndicatorEntry& ind : kIndicators) {
     SeriesFile f;
     f.link = book.NextLink(kEconomyFamily);
     f.title = std::string(ind.name);
@@ -879,19 +879,19 @@ MenuList EconomyList(SeriesBook& book) {
     f.plusInField8 = true;
     f.tinyAsExponent = true;
     f.firstMonth = Month(ind.firstYear, ind.name == "기준금리" ? 5 : 1);
-    PathSpec spec;
-    spec.shape = ind.shape;
-    spec.amplitude = ind.amplitude;
-    spec.additive = ind.additive;
-    spec.wander = ind.additive ? 0.0 : 0.003;
-    spec.noise = ind.additive ? 0.0 : 0.004;
-    spec.seed = HashText(ind.name);
-    spec.scaleTo = ind.latest;
-    f.close = MonthlyPath(spec, f.firstMonth, kLastMonth);
+    CurveParams curve;
+    curve.shape = ind.shape;
+    curve.amplitude = ind.amplitude;
+    curve.additive = ind.additive;
+    curve.wander = ind.additive ? 0.0 : 0.003;
+    curve.noise = ind.additive ? 0.0 : 0.004;
+    curve.seed = HashText(ind.name);
+    curve.scaleTo = ind.latest;
+    f.close = MonthlyPath(curve, f.firstMonth, kLastMonth);
     if (ind.additive) {
       for (double& v : f.close) v = std::round(v * 4.0) / 4.0;  // quarter-point steps
     }
-    FillBars(f, ind.additive ? 0.0 : 0.002, 0.0, 0.0, spec.seed);
+    FillBars(f, ind.additive ? 0.0 : 0.002, 0.0, 0.0, curve.seed);
     std::fill(f.volume.begin(), f.volume.end(), 0.0);
     const std::size_t count = f.close.size();
     std::vector<double> yearOnYear(count), monthOnMonth(count), difference(count);

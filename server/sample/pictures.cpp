@@ -55,28 +55,24 @@ class Canvas {
   }
 
   void Line(double x0, double y0, double x1, double y1, double width, Rgba c, double opacity) {
-    const double length = std::hypot(x1 - x0, y1 - y0);
-    const int steps = std::max(1, static_cast<int>(length / 0.7));
-    // Stamps along the line; the mask keeps overlapping stamps from darkening.
-    std::vector<double> mask(px_.size(), 0.0);
     const double radius = width / 2.0;
-    for (int i = 0; i <= steps; ++i) {
-      const double cx = x0 + (x1 - x0) * i / steps;
-      const double cy = y0 + (y1 - y0) * i / steps;
-      const int r = static_cast<int>(std::ceil(radius)) + 1;
-      for (int y = static_cast<int>(cy) - r; y <= static_cast<int>(cy) + r; ++y) {
-        for (int x = static_cast<int>(cx) - r; x <= static_cast<int>(cx) + r; ++x) {
-          if (x < 0 || y < 0 || x >= w_ || y >= h_) continue;
-          const double cover = std::clamp(radius + 0.5 - std::hypot(x - cx, y - cy), 0.0, 1.0);
-          double& m = mask[static_cast<std::size_t>(y * w_ + x)];
-          m = std::max(m, cover);
-        }
-      }
-    }
-    for (int y = 0; y < h_; ++y) {
-      for (int x = 0; x < w_; ++x) {
-        const double m = mask[static_cast<std::size_t>(y * w_ + x)];
-        if (m > 0.0) Blend(x, y, c, opacity * m);
+    const int pad = static_cast<int>(std::ceil(radius)) + 1;
+    const int left = std::max(0, static_cast<int>(std::min(x0, x1)) - pad);
+    const int top = std::max(0, static_cast<int>(std::min(y0, y1)) - pad);
+    const int right = std::min(w_ - 1, static_cast<int>(std::max(x0, x1)) + pad);
+    const int bottom = std::min(h_ - 1, static_cast<int>(std::max(y0, y1)) + pad);
+    if (left > right || top > bottom) return;
+    // Coverage is the distance to the segment, so overlapping parts never darken twice.
+    const double dx = x1 - x0;
+    const double dy = y1 - y0;
+    const double length2 = dx * dx + dy * dy;
+    for (int y = top; y <= bottom; ++y) {
+      for (int x = left; x <= right; ++x) {
+        const double t =
+            length2 > 0 ? std::clamp(((x - x0) * dx + (y - y0) * dy) / length2, 0.0, 1.0) : 0.0;
+        const double d = std::hypot(x - (x0 + t * dx), y - (y0 + t * dy));
+        const double cover = std::clamp(radius + 0.5 - d, 0.0, 1.0);
+        if (cover > 0.0) Blend(x, y, c, opacity * cover);
       }
     }
   }
@@ -185,7 +181,7 @@ std::string EncodeBmp(Canvas& canvas, bool alpha) {
 std::vector<std::pair<double, double>> HousingCurve(double x0, double x1, double yTop,
                                                     double yBottom) {
   const std::vector<double> path =
-      MonthlyPath(PathSpec{.wander = 0.0, .noise = 0.0}, Month(1986, 1), kLastMonth);
+      MonthlyPath(CurveParams{.wander = 0.0, .noise = 0.0}, Month(1986, 1), kLastMonth);
   const auto [lo, hi] = std::minmax_element(path.begin(), path.end());
   std::vector<std::pair<double, double>> points;
   for (std::size_t i = 0; i < path.size(); i += 3) {

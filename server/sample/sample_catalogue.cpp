@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "server/sample/cp949.h"
+#include "data/text_codec.h"
 #include "server/sample/sample_parts.h"
 
 namespace orvane::server {
@@ -26,12 +26,13 @@ bool WriteBytes(const fs::path& path, std::string_view bytes, SampleStats& stats
 
 bool WriteCp949(const fs::path& path, std::string_view utf8, SampleStats& stats,
                 std::string& error) {
-  const auto encoded = Utf8ToCp949(utf8);
-  if (!encoded) {
+  const std::string encoded = EncodeCp949(utf8);
+  // The codec writes "?" for what CP949 cannot hold; the round trip shows it.
+  if (DecodeCp949(encoded) != utf8) {
     error = fmt::format("text of {} has characters without a CP949 form", path.string());
     return false;
   }
-  return WriteBytes(path, *encoded, stats, error);
+  return WriteBytes(path, encoded, stats, error);
 }
 
 }  // namespace

@@ -144,30 +144,30 @@ std::uint64_t HashText(std::string_view text) {
   return h;
 }
 
-std::vector<double> MonthlyPath(const PathSpec& spec, int firstMonth, int lastMonth) {
-  const auto anchors = ShapeAnchors(spec.shape);
-  SampleRandom random(spec.seed);
-  const int from = std::min(firstMonth, spec.scaleAt);
-  const int to = std::max(lastMonth, spec.scaleAt);
+std::vector<double> MonthlyPath(const CurveParams& curve, int firstMonth, int lastMonth) {
+  const auto anchors = ShapeAnchors(curve.shape);
+  SampleRandom random(curve.seed);
+  const int from = std::min(firstMonth, curve.scaleAt);
+  const int to = std::max(lastMonth, curve.scaleAt);
   std::vector<double> raw;
   raw.reserve(static_cast<std::size_t>(to - from + 1));
   double wander = 0.0;
   for (int m = from; m <= to; ++m) {
     const double t = m / 12.0;
-    wander = 0.97 * wander + spec.wander * random.Symmetric();
-    const double shock = spec.noise * random.Symmetric();
-    if (spec.additive) {
-      const double level = Interpolate(anchors, t, false) * spec.amplitude;
+    wander = 0.97 * wander + curve.wander * random.Symmetric();
+    const double shock = curve.noise * random.Symmetric();
+    if (curve.additive) {
+      const double level = Interpolate(anchors, t, false) * curve.amplitude;
       raw.push_back(std::max(0.05, level + (wander + shock) * 10.0));
     } else {
       const double base = std::log(Interpolate(anchors, t, true));
-      const double drift = spec.driftPerYear * (t - 2020.0);
-      raw.push_back(std::exp(spec.amplitude * base + drift + wander + shock));
+      const double drift = curve.driftPerYear * (t - 2020.0);
+      raw.push_back(std::exp(curve.amplitude * base + drift + wander + shock));
     }
   }
   double factor = 1.0;
-  if (spec.scaleTo != 0.0)
-    factor = spec.scaleTo / raw[static_cast<std::size_t>(spec.scaleAt - from)];
+  if (curve.scaleTo != 0.0)
+    factor = curve.scaleTo / raw[static_cast<std::size_t>(curve.scaleAt - from)];
   std::vector<double> path;
   path.reserve(static_cast<std::size_t>(lastMonth - firstMonth + 1));
   for (int m = firstMonth; m <= lastMonth; ++m) {

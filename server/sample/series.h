@@ -36,7 +36,7 @@ std::span<const Anchor> ShapeAnchors(Shape shape);
 // A deterministic monthly path: the shape's level raised to amplitude (in logs), a drift per
 // year, a slow random wander and month-to-month noise, then scaled so that the month scaleAt
 // reads scaleTo (or kept in the shape's own units when scaleTo is 0).
-struct PathSpec {
+struct CurveParams {
   Shape shape = Shape::Housing;
   double amplitude = 1.0;
   double driftPerYear = 0.0;
@@ -48,7 +48,7 @@ struct PathSpec {
   bool additive = false;  // rates: noise in points, not in percent
 };
 
-std::vector<double> MonthlyPath(const PathSpec& spec, int firstMonth, int lastMonth);
+std::vector<double> MonthlyPath(const CurveParams& curve, int firstMonth, int lastMonth);
 
 // A small deterministic generator (splitmix64), the same on every platform.
 class SampleRandom {

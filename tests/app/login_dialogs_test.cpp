@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <QTimer>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -7,6 +9,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include "app/qt/login_startup.h"
+#include "server/login_service.h"
 
 #include "app/qt/join_memver_dlg.h"
 #include "app/qt/server_login.h"
@@ -233,6 +237,38 @@ TEST_F(LoginDialogTest, ReLoginMessagesGoThroughTheHooks) {
   EXPECT_EQ(messages.back(), "Orvane 새로운 버젼이 있습니다. \r\rOrvane 재시작하세요.");
   transport.Reply("login_chrg");
   EXPECT_TRUE(RunReLogin(context, nullptr, Hooks()));
+}
+
+TEST_F(LoginDialogTest, StartupLogsTheDemoMemberInAgainstTheService) {
+  server::LoginServiceOptions options;
+  options.databasePath = (folder.path() + "/members.db").toStdString();
+  options.bindAddress = "127.0.0.1";
+  options.udpPort = 0;
+  options.cheapHashing = true;
+  server::LoginService service(options);
+  ASSERT_TRUE(service.Start()) << service.Error();
+
+  auto typeAndLogin = [](const char* password) {
+    QTimer::singleShot(0, [password] {
+      auto* dialog = dynamic_cast<CServerLogin*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->IdEdit()->setText(QString::fromUtf8(server::kDemoMemberId.data()));
+      dialog->PasswordEdit()->setText(password);
+      QTest::keyClick(dialog->PasswordEdit(), Qt::Key_Return);
+      // A refusal leaves the window open: leave by its exit button.
+      if (dialog->isVisible()) dialog->ExitButton()->click();
+    });
+  };
+  UdpTransport transport;
+  LoginContext login;
+  login.receiveTimeout = 3s;
+  typeAndLogin("wrong");
+  EXPECT_FALSE(RunStartupLogin(login, transport, "127.0.0.1", service.Port(), Hooks()));
+  EXPECT_EQ(messages.back(), "로그인이 실패 하엿습니다. \r\r비밀번호가 맞지 않습니다.");
+  typeAndLogin("orvane2024");
+  EXPECT_TRUE(RunStartupLogin(login, transport, "127.0.0.1", service.Port(), Hooks()));
+  EXPECT_EQ(login.loginMarker, kLoginMarker);
+  EXPECT_EQ(login.userId, "demo1234");
 }
 
 }  // namespace

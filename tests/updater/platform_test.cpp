@@ -1,0 +1,93 @@
+// The X11 window probe and the signing tool the update service uses.
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "fakes.h"
+#include "updater/signature.h"
+#include "updater/x11_window_probe.h"
+
+namespace zentrel::testing {
+namespace {
+
+TEST(X11ProbeTest, NoDisplayGivesNoProbe) { EXPECT_EQ(X11WindowProbe::Connect(":4711"), nullptr); }
+
+TEST(X11ProbeTest, FindsATopLevelWindowByItsUtf8Title) {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') GTEST_SKIP() << "no X display";
+  std::unique_ptr<X11WindowProbe> probe = X11WindowProbe::Connect();
+  ASSERT_NE(probe, nullptr);
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  ASSERT_EQ(xcb_connection_has_error(c), 0);
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  const xcb_window_t window = xcb_generate_id(c);
+  xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 100, 50, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+  auto atom = [c](const char* name) {
+    auto* reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
+    const xcb_atom_t id = reply->atom;
+    std::free(reply);
+    return id;
+  };
+  const std::string title = "Orvane 서버 로그인";
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"),
+                      8, title.size(), title.data());
+  xcb_map_window(c, window);
+  free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+
+  EXPECT_TRUE(probe->TopLevelWindowExists(title));
+  EXPECT_FALSE(probe->TopLevelWindowExists("Orvane 로그인"));
+  EXPECT_FALSE(probe->TopLevelWindowExists("Orvane 서버"));
+  xcb_destroy_window(c, window);
+  free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+  EXPECT_FALSE(probe->TopLevelWindowExists(title));
+  xcb_disconnect(c);
+}
+
+std::string Capture(const std::string& command, int* status) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  std::array<char, 256> buffer{};
+  while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) output += buffer.data();
+  *status = ::pclose(pipe);
+  return output;
+}
+
+TEST(SignatureTest, PublicKeyMustBeExactly64HexDigits) {
+  const std::string hex(64, 'a');
+  EXPECT_TRUE(ParsePublicKey(hex));
+  EXPECT_TRUE(ParsePublicKey(" " + hex + "\n"));
+  EXPECT_FALSE(ParsePublicKey(""));
+  EXPECT_FALSE(ParsePublicKey(hex.substr(1)));
+  EXPECT_FALSE(ParsePublicKey(hex + "a"));
+  EXPECT_FALSE(ParsePublicKey(std::string(63, 'a') + "g"));
+  EXPECT_FALSE(ParsePublicKey(hex.substr(0, 32) + " " + hex.substr(32)));
+}
+
+TEST(SignToolTest, KeyGenerationSigningAndVerification) {
+  const std::string tool = std::string(ORVANE_BINARY_DIR) + "/updater/zentrel-sign";
+  TempDir dir;
+  const std::string key = (dir.path() / "update.key").string();
+  const std::string file = (dir.path() / "Orvane").string();
+  WriteText(file, RandomBytes(3000));
+  int status = -1;
+  std::string publicKey = Capture(tool + " keygen " + key, &status);
+  ASSERT_EQ(status, 0);
+  while (!publicKey.empty() && publicKey.back() == '\n') publicKey.pop_back();
+  EXPECT_EQ(publicKey.size(), 64u);
+  EXPECT_EQ(Capture(tool + " pubkey " + key, &status), publicKey + "\n");
+  ASSERT_EQ(std::system((tool + " sign " + key + " " + file).c_str()), 0);
+  EXPECT_EQ(ReadText(file + ".sig").size(), 64u);
+  EXPECT_EQ(std::system((tool + " verify " + publicKey + " " + file).c_str()), 0);
+  WriteText(file, "changed");
+  EXPECT_NE(std::system((tool + " verify " + publicKey + " " + file).c_str()), 0);
+}
+
+}  // namespace
+}  // namespace zentrel::testing

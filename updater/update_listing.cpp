@@ -1,0 +1,58 @@
+#include "updater/update_listing.h"
+
+namespace zentrel {
+
+std::vector<std::string> ParseListing(std::string_view listing) {
+  static constexpr std::string_view kBreak = "<br>";
+  static constexpr std::string_view kEntryEnd = "</A>";
+  std::vector<std::string> names;
+  const std::size_t brk = listing.find(kBreak);
+  if (brk != std::string_view::npos) listing.remove_prefix(brk + kBreak.size());
+  // Walk forward instead of erasing the front each time, so a huge listing stays linear.
+  for (std::size_t end = listing.find(kEntryEnd); end != std::string_view::npos;
+       end = listing.find(kEntryEnd)) {
+    const std::string_view part = listing.substr(0, end);
+    const std::size_t gt = part.rfind('>');
+    names.emplace_back(gt == std::string_view::npos ? part : part.substr(gt + 1));
+    listing.remove_prefix(end + kEntryEnd.size());
+  }
+  return names;
+}
+
+std::string JoinLines(std::string_view page) {
+  std::string joined;
+  joined.reserve(page.size());
+  for (std::size_t i = 0; i < page.size(); ++i) {
+    const char c = page[i];
+    if (c == '\n') continue;
+    if (c == '\r' && i + 1 < page.size() && page[i + 1] == '\n') continue;
+    joined.push_back(c);
+  }
+  return joined;
+}
+
+std::string NormaliseHost(std::string_view host) {
+  std::string text(host);
+  if (text.empty()) return std::string(kDefaultUpdateHost);
+  // "[::1]:8080" keeps its brackets; a bare host gets the default port.
+  const std::size_t colon = text.rfind(':');
+  const std::size_t bracket = text.rfind(']');
+  const bool hasPort =
+      colon != std::string::npos && (bracket == std::string::npos || colon > bracket);
+  if (!hasPort) text += ":" + std::string(kDefaultUpdatePort);
+  return text;
+}
+
+std::string ResolveUpdateHost(const std::vector<std::string>& args, const char* environment) {
+  static constexpr std::string_view kOption = "--update-host";
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == kOption && i + 1 < args.size()) return NormaliseHost(args[i + 1]);
+    if (arg.starts_with(kOption) && arg.size() > kOption.size() && arg[kOption.size()] == '=')
+      return NormaliseHost(arg.substr(kOption.size() + 1));
+  }
+  if (environment != nullptr && *environment != '\0') return NormaliseHost(environment);
+  return std::string(kDefaultUpdateHost);
+}
+
+}  // namespace zentrel

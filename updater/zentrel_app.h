@@ -1,0 +1,15 @@
+// Zentrel's application object: builds the window with the real services and runs it.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+class CVS_ZentrelApp : public QApplication {
+ public:
+  CVS_ZentrelApp(int& argc, char** argv);
+  // Runs the window modally as the main window; its end is the program's end.
+  int InitInstance();
+
+  // The folder the new program is written to and started from.
+  static QString WorkDir();
+};
