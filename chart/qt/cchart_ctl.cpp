@@ -57,6 +57,10 @@ CCHARTctl::CCHARTctl(QWidget* parent) : QWidget(parent), exportFolder_(DefaultEx
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
+  // Resolved once: looking a font up costs more than laying out the whole readout box.
+  readoutFont_ = ChartQFont(FontSpec{std::string(kDialogFace), 12, 400, 0});
+  readoutBoldFont_ = readoutFont_;
+  readoutBoldFont_.setBold(true);
   model_.Attach();
   model_.SetPainter([this](ChartModel&) {
     // A DrawChart from a pipeline brings new series: its view becomes the home view.
@@ -116,11 +120,15 @@ void CCHARTctl::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   if (hasSeries && !frame_.isNull()) {
     const double ratio = frame_.devicePixelRatio();
+    // Clipped to one rectangle at a time: blending through the whole many-rectangle region of
+    // a crosshair move costs several times as much.
     for (const QRect& r : event->region()) {
+      painter.setClipRect(r);
       painter.drawImage(
           QRectF(r), frame_,
           QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
     }
+    painter.setClipping(false);
     DrawOverlay(painter);
     return;
   }
@@ -223,9 +231,8 @@ void CCHARTctl::RenderReadoutBox() {
                     ToQColor(line.color)});
   }
 
-  QFont font = ChartQFont(FontSpec{std::string(kDialogFace), 12, 400, 0});
-  QFont bold = font;
-  bold.setBold(true);
+  const QFont& font = readoutFont_;
+  const QFont& bold = readoutBoldFont_;
   const QFontMetrics metrics(font), boldMetrics(bold);
   const QString date =
       readout_->date.empty() ? QStringLiteral("-") : QString::fromStdString(readout_->date);
@@ -265,12 +272,14 @@ void CCHARTctl::RenderReadoutBox() {
 
 void CCHARTctl::DrawOverlay(QPainter& painter) const {
   if (!readout_) return;
-  painter.setPen(QPen(kCrosshairColor, 1));
-  painter.drawLine(readout_->x, 0, readout_->x, geometry_.plotBottom);
+  // One-pixel rectangles: a translucent pen line costs ten times as much on a large widget.
+  painter.fillRect(QRect(readout_->x, 0, 1, geometry_.plotBottom + 1), kCrosshairColor);
   if (crosshairY_ >= 0 && crosshairY_ <= geometry_.plotBottom) {
-    painter.drawLine(0, crosshairY_, geometry_.plotRight, crosshairY_);
+    painter.fillRect(QRect(0, crosshairY_, geometry_.plotRight + 1, 1), kCrosshairColor);
   }
+  painter.setClipRect(QRect(boxOrigin_, readoutBox_.deviceIndependentSize().toSize()));
   painter.drawImage(boxOrigin_, readoutBox_);
+  painter.setClipping(false);
 }
 
 void CCHARTctl::mouseMoveEvent(QMouseEvent* event) {

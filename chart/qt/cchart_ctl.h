@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -105,6 +106,8 @@ class CCHARTctl : public QWidget {
   std::optional<Readout> readout_;
   int crosshairY_ = 0;
   QImage readoutBox_;
+  QFont readoutFont_;
+  QFont readoutBoldFont_;
   QPoint boxOrigin_;
 
   bool dragging_ = false;
