@@ -51,7 +51,8 @@ std::optional<PointIndex> SnapToPoint(const ChartGeometry& g,
 }
 
 double RealValue(double plotted, const ChartSeries& series, const ChartSettings& settings) {
-  return settings.logScale && !series.inLowerPane ? std::pow(10.0, plotted) : plotted;
+  const bool logarithm = settings.logScale && !series.inLowerPane && !series.plainUnderLogScale;
+  return logarithm ? std::pow(10.0, plotted) : plotted;
 }
 
 bool IsValueSeries(const ChartSeries& series, std::size_t position) {

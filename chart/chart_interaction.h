@@ -22,7 +22,7 @@ std::optional<PointIndex> SnapToPoint(const ChartGeometry& g,
                                       const std::vector<ChartSeries>& series, double x);
 
 // The value as the user knows it: under the logarithmic scale the main pane holds base-10
-// logarithms, so 10^v; the lower pane (volume, momentum) is never a logarithm.
+// logarithms, so 10^v; the lower pane (volume, momentum) and series marked plain never are.
 double RealValue(double plotted, const ChartSeries& series, const ChartSettings& settings);
 
 // Series whose values the readout and the export list one by one: lines and dots after series 0.

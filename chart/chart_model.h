@@ -61,6 +61,8 @@ struct ChartSeries {
   bool showTwoYearLink = false;
   double baseLift = 0.0;
   bool horizontalLabels = true;
+  // The values stay plain under the logarithmic scale (a line the pipeline does not convert).
+  bool plainUnderLogScale = false;
   std::vector<ChartPoint> points;
 };
 

@@ -145,6 +145,7 @@ void ApplyLook(ChartSeries& s, const SeriesLook& look) {
   s.baseLift = look.baseLift;
   if (look.horizontalLabels) s.horizontalLabels = *look.horizontalLabels;
   s.name = look.name;
+  s.plainUnderLogScale = look.plainUnderLogScale;
   s.points.clear();
 }
 

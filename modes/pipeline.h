@@ -105,6 +105,8 @@ struct SeriesLook {
   std::optional<bool> horizontalLabels = std::nullopt;
   // Shown in the value readout and the data export; empty = named by its place.
   std::string_view name = {};
+  // A main-pane line whose values the pipeline leaves as they are under the log scale.
+  bool plainUnderLogScale = false;
 };
 
 // Fills the values (and where the recipe says so `valid` and `rising`) of workPoint from a

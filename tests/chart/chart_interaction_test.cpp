@@ -112,6 +112,10 @@ TEST(ChartInteraction, ReadoutShowsRealValuesOfTheLogScaleInTheMainPaneOnly) {
   EXPECT_EQ(r->lines[1].name, "선 2");
   EXPECT_DOUBLE_EQ(*r->lines[1].value, 47.0);  // the lower pane is never a logarithm
   EXPECT_NEAR(*r->lines[2].value, std::pow(10.0, 8.0), 1e-3);
+  // A main-pane line the pipeline leaves unconverted reads as plotted.
+  std::vector<ChartSeries> plain = series;
+  plain[4].plainUnderLogScale = true;
+  EXPECT_DOUBLE_EQ(*ReadoutAt(plain, settings, g, PointIndex{7})->lines[2].value, 8.0);
 
   const auto gap = ReadoutAt(series, settings, g, PointIndex{8});
   EXPECT_FALSE(gap->lines[0].value);

@@ -1,5 +1,6 @@
 #include "tools/orvane_chart/csv_command.h"
 
+#include <array>
 #include <cstdio>
 #include <mutex>
 #include <sstream>
@@ -7,6 +8,7 @@
 #include "chart/chart_export.h"
 #include "modes/modes.h"
 #include "tools/orvane_chart/chart_commands.h"
+#include "tools/orvane_chart/dashboard_render.h"
 #include "tools/orvane_chart/render_command.h"
 
 namespace orvane::tool {
@@ -17,7 +19,8 @@ constexpr std::string_view kCsvFlag = "--csv";
 constexpr ValueOption kCsvOptions[] = {
     {kCsvFlag, "OUT.csv",
      "write the visible data as CSV (UTF-8 with BOM): date, open, high, low, close of the first "
-     "series, then each line series; real values under the log scale; - for standard output"},
+     "series, then each line series; real values under the log scale; mode 0 gives its monthly "
+     "chart; - for standard output"},
 };
 
 int RunCsvCommand(const Invocation& invocation) {
@@ -28,10 +31,25 @@ int RunCsvCommand(const Invocation& invocation) {
   }
   int mode = 0;
   PipelineInputs in;
-  if (const int status = LoadChartInputs(invocation, mode, in); status != kExitOk) return status;
-  ChartModel chart;
-  chart.Attach();
-  BuildChart(mode, in, chart);
+  DataTable table;
+  if (const int status = LoadChartInputs(invocation, mode, in, table); status != kExitOk) {
+    return status;
+  }
+  // The dashboard's CSV is that of its first (monthly) chart.
+  std::array<ChartModel, kDashboardChartCount> models;
+  DashboardCharts charts;
+  for (std::size_t i = 0; i < models.size(); ++i) {
+    models[i].Attach();
+    charts[i] = &models[i];
+  }
+  const bool dashboard = mode == static_cast<int>(ChartMode::Dashboard);
+  if (dashboard) {
+    PrepareDashboardCharts(charts);
+    BuildDashboard(table, DashboardInputsOf(in), charts);
+  } else {
+    BuildChart(mode, in, models[0]);
+  }
+  ChartModel& chart = models[0];
 
   std::string csv;
   {
@@ -44,7 +62,8 @@ int RunCsvCommand(const Invocation& invocation) {
   int status = WriteOutput(target, csv);
   if (WantsRender(invocation)) {
     std::ostringstream err;
-    const int renderStatus = RunRender(chart, request, err);
+    const int renderStatus =
+        dashboard ? RunDashboardRender(charts, request, err) : RunRender(chart, request, err);
     std::fputs(err.str().c_str(), stderr);
     if (status == kExitOk) status = renderStatus;
   }
