@@ -1,5 +1,6 @@
 // A mouse move over a full-screen chart: crosshair and readout over the cached frame, against
-// the full paint that the move does not run.
+// the full paint that the move does not run. The argument is the mode: 7 (zoom: the latest four
+// years, 19 series) and 2 (Bollinger: all 600 months, 21 series).
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -16,13 +17,6 @@ namespace {
 constexpr int kWidth = 2560;
 constexpr int kHeight = 1440;
 constexpr int kMonths = 600;
-
-// The heaviest mode with a pipeline: zoom (7) where built, else Bollinger (2, 21 series).
-int HeaviestMode() {
-  return orvane::IsModeBuilt(static_cast<int>(orvane::ChartMode::Zoom))
-             ? static_cast<int>(orvane::ChartMode::Zoom)
-             : static_cast<int>(orvane::ChartMode::Bollinger);
-}
 
 orvane::PipelineInputs SampleInputs(int mode) {
   orvane::PipelineInputs in;
@@ -59,8 +53,8 @@ class PaintCounter : public QObject {
 struct Fixture {
   orvane::CCHARTctl control;
   PaintCounter counter;
-  int mode = HeaviestMode();
-  Fixture() {
+  int mode;
+  explicit Fixture(int chartMode) : mode(chartMode) {
     control.resize(kWidth, kHeight);
     control.show();
     orvane::BuildChart(mode, SampleInputs(mode), control.Model());
@@ -84,12 +78,14 @@ struct Fixture {
 
 // Each move lands on the next point, so the readout box is laid out again every time.
 void BM_MouseMoveNextPoint(benchmark::State& state) {
-  Fixture f;
+  Fixture f(static_cast<int>(state.range(0)));
   const int fullPaints = f.control.FullPaintCount();
-  int x = 40;
+  // One point further each time: plot right 2540, step (R - 20) / (visibleCount + 1).
+  const double step = (kWidth - 20 - 20) / (f.control.Model().view.visibleCount + 1.0);
+  int k = 0;
   for (auto _ : state) {
-    x = x + 4 > kWidth - 60 ? 40 : x + 4;
-    f.MoveTo(x, 700);
+    k = k + 1 >= f.control.Model().view.visibleCount ? 0 : k + 1;
+    f.MoveTo(static_cast<int>((k + 1) * step), 700);
   }
   if (f.control.FullPaintCount() != fullPaints) state.SkipWithError("a move ran the full paint");
   state.counters["paintEvents"] =
@@ -97,16 +93,17 @@ void BM_MouseMoveNextPoint(benchmark::State& state) {
   state.counters["moveUs"] = 1e6 * f.moveSeconds / static_cast<double>(state.iterations());
   state.counters["paintUs"] = 1e6 * f.paintSeconds / static_cast<double>(state.iterations());
   state.counters["mode"] = f.mode;
+  state.counters["visiblePoints"] = f.control.Model().view.visibleCount;
   state.counters["series"] = static_cast<double>(f.control.Model().series.size());
   state.counters["readoutLines"] =
       f.control.CurrentReadout() ? static_cast<double>(f.control.CurrentReadout()->lines.size())
                                  : 0;
 }
-BENCHMARK(BM_MouseMoveNextPoint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MouseMoveNextPoint)->Arg(7)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 // Moves up and down on one point: only the lines and the box move.
 void BM_MouseMoveSamePoint(benchmark::State& state) {
-  Fixture f;
+  Fixture f(static_cast<int>(state.range(0)));
   int y = 200;
   for (auto _ : state) {
     y = y >= 1200 ? 200 : y + 3;
@@ -115,17 +112,17 @@ void BM_MouseMoveSamePoint(benchmark::State& state) {
   state.counters["paintEvents"] =
       benchmark::Counter(f.counter.paints, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(BM_MouseMoveSamePoint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MouseMoveSamePoint)->Arg(7)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 // What every move would cost if it repainted the chart.
 void BM_FullRepaint(benchmark::State& state) {
-  Fixture f;
+  Fixture f(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     f.control.repaint();
   }
   state.counters["fullPaints"] = f.control.FullPaintCount();
 }
-BENCHMARK(BM_FullRepaint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullRepaint)->Arg(7)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
