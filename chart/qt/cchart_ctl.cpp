@@ -41,7 +41,7 @@ QColor ToQColor(ColorRef c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 QString DefaultExportFolder() {
   QString base = QCoreApplication::applicationDirPath();
   if (base.isEmpty() || !QFileInfo(base).isWritable()) {
-    base = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    base = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
   }
   return QDir(base).filePath(QStringLiteral("ExcelFile"));
 }
@@ -294,7 +294,7 @@ void CCHARTctl::mouseMoveEvent(QMouseEvent* event) {
         std::lock_guard lock(model_.seriesLock);
         available = AvailablePoints(model_.series, homeView_);
       }
-      ShowView(PanView(dragStartView_, available, shift));
+      if (available > 0) ShowView(PanView(dragStartView_, available, shift));
     }
   }
   ShowCrosshairAt(at.x(), at.y());
@@ -339,6 +339,7 @@ void CCHARTctl::wheelEvent(QWheelEvent* event) {
     std::lock_guard lock(model_.seriesLock);
     available = AvailablePoints(model_.series, homeView_);
   }
+  if (available == 0) return;
   // Turning the wheel away from the user zooms in.
   ShowView(ZoomView(model_.view, available, ViewPosAt(geometry_, at.x()),
                     std::pow(kZoomPerNotch, notches)));

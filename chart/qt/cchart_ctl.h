@@ -51,7 +51,8 @@ class CCHARTctl : public QWidget {
   const std::optional<Readout>& CurrentReadout() const { return readout_; }
 
   // Folder of the CSV export and the first folder of the save dialog; created when missing.
-  // Defaults to "ExcelFile" in the working folder.
+  // Defaults to "ExcelFile" in the working folder (the program's folder when writable, else the
+  // per-user data folder), where the single-chart window keeps it too.
   void SetExportFolder(const QString& folder) { exportFolder_ = folder; }
   QString ExportFolder() const { return exportFolder_; }
   // The visible chart as PNG, or SVG when the name ends in ".svg".

@@ -14,6 +14,9 @@
 #include "qt_app.h"
 #include "sample_charts.h"
 
+// The application lives until exit; fontconfig's caches it holds are not leaks.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace orvane {
 namespace {
 

@@ -11,6 +11,9 @@
 
 #include "data/series_reader.h"
 
+// The application lives until exit; fontconfig's caches it holds are not leaks.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace orvane::tool {
 namespace {
 
