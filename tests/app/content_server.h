@@ -26,9 +26,9 @@ class ContentServer {
     log_.open();
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setStandardOutputFile(log_.fileName());
-    // No login service: port 0 keeps parallel test runs from fighting over 10003.
-    process_.start(server, {"--http-port", "0", "--udp-port", "0", "--root", rootText, "--db",
-                            log_.fileName() + ".db"});
+    // Ports of its own and a member database of its own, so parallel tests never collide.
+    const QString db = QString::fromStdString((root / "members.db").string());
+    process_.start(server, {"--http-port", "0", "--udp-port", "0", "--db", db, "--root", rootText});
     const QRegularExpression listening(QStringLiteral("http listening on ([^ ]+):(\\d+)"));
     for (int waited = 0; port_ == 0 && waited < 10000; waited += 20) {
       QFile log(log_.fileName());
@@ -42,7 +42,6 @@ class ContentServer {
   ~ContentServer() {
     process_.terminate();
     if (!process_.waitForFinished(5000)) process_.kill();
-    QFile::remove(log_.fileName() + ".db");
   }
   ContentServer(const ContentServer&) = delete;
   ContentServer& operator=(const ContentServer&) = delete;
