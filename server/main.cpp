@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "server/login_service.h"
 #include "server/options.h"
 #include "server/sample/sample_catalogue.h"
+#include "server/update_signer.h"
 
 namespace {
 
@@ -50,15 +53,27 @@ int Serve(const ServerOptions& options) {
   sigaddset(&signals, SIGUSR1);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-  orvane::server::ContentService content(
-      {options.listen, options.httpPort, options.root, options.EffectiveUpdateDir(), LogLine});
   std::string error;
+  std::shared_ptr<const orvane::server::UpdateSigner> signer;
+  if (!options.updateKey.empty()) {
+    signer = orvane::server::UpdateSigner::Load(options.updateKey, error);
+    if (!signer) {
+      std::fprintf(stderr, "orvane-server: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  orvane::server::ContentService content({options.listen, options.httpPort, options.root,
+                                          options.EffectiveUpdateDir(), signer, LogLine});
   if (!content.Bind(error)) {
     std::fprintf(stderr, "orvane-server: %s\n", error.c_str());
     return 1;
   }
   LogLine(fmt::format("http listening on {}:{} root {}", options.listen, content.port(),
                       options.root.string()));
+  if (signer) {
+    LogLine(fmt::format("update files {} signed, public key {}",
+                        options.EffectiveUpdateDir().string(), signer->PublicKeyHex()));
+  }
 
   orvane::server::LoginServiceOptions loginOptions;
   loginOptions.databasePath = options.database.string();
@@ -86,6 +101,10 @@ int Serve(const ServerOptions& options) {
   int received = 0;
   sigwait(&signals, &received);
   LogLine(received == SIGUSR1 ? "a service failed; stopping" : "stopping");
+  // A signal right after start can come before the accept loop runs, which would miss the stop.
+  for (int i = 0; i < 500 && !content.Running() && !failed; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   content.Stop();
   login.Stop();
   for (std::thread& t : threads) t.join();
