@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,11 +16,13 @@
 #include "server/content_service.h"
 #include "server/login_service.h"
 #include "server/options.h"
+#include "server/path_guard.h"
 #include "server/sample/sample_catalogue.h"
 #include "server/update_signer.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using orvane::server::ServerOptions;
 
 std::mutex logMutex;
@@ -56,6 +59,18 @@ int Serve(const ServerOptions& options) {
   std::string error;
   std::shared_ptr<const orvane::server::UpdateSigner> signer;
   if (!options.updateKey.empty()) {
+    // A key inside a served folder could be downloaded by anyone.
+    std::error_code ec;
+    const fs::path key = fs::canonical(options.updateKey, ec);
+    for (const fs::path& served : {options.root, options.EffectiveUpdateDir()}) {
+      std::error_code servedEc;
+      const fs::path folder = fs::canonical(served, servedEc);
+      if (!ec && !servedEc && orvane::server::IsInside(folder, key)) {
+        std::fprintf(stderr, "orvane-server: the update key must not lie inside %s\n",
+                     served.string().c_str());
+        return 1;
+      }
+    }
     signer = orvane::server::UpdateSigner::Load(options.updateKey, error);
     if (!signer) {
       std::fprintf(stderr, "orvane-server: %s\n", error.c_str());

@@ -130,14 +130,20 @@ TEST(UpdateSigner, ServiceOffersEachUpdateFileWithItsSignature) {
   }
 }
 
-TEST(UpdateSigner, ServiceRefusesToStartWithABadKey) {
+TEST(UpdateSigner, ServiceRefusesToStartWithABadOrServedKey) {
   test::TempDir dir;
+  fs::create_directories(dir.path() / "root" / "UpdateFiles");
   test::WriteFile(dir.path() / "bad.key", "not a key\n");
+  const std::string good = MakeKey().secretHex;
+  test::WriteFile(dir.path() / "root" / "update.key", good);
+  test::WriteFile(dir.path() / "root" / "UpdateFiles" / "update.key", good);
   std::string out;
-  for (const fs::path& key : {dir.path() / "bad.key", dir.path() / "missing.key"}) {
+  for (const fs::path& key :
+       {dir.path() / "bad.key", dir.path() / "missing.key", dir.path() / "root" / "update.key",
+        dir.path() / "root" / "UpdateFiles" / "update.key"}) {
     EXPECT_EQ(
         test::RunProgram({test::ServerBinary().string(), "--http-port", "0", "--udp-port", "0",
-                          "--root", test::SampleRoot().string(), "--update-key", key.string()},
+                          "--root", (dir.path() / "root").string(), "--update-key", key.string()},
                          &out),
         1)
         << out;
