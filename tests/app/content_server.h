@@ -20,7 +20,8 @@ class ContentServer {
       QProcess::execute(server, {"--make-sample", rootText});
     }
     process_.setProcessChannelMode(QProcess::MergedChannels);
-    process_.start(server, {"--http-port", "0", "--root", rootText});
+    // The login side takes a free port too, so parallel tests never contend for 10003.
+    process_.start(server, {"--http-port", "0", "--udp-port", "0", "--root", rootText});
     const QRegularExpression listening(QStringLiteral("http listening on ([^ ]+):(\\d+)"));
     QString seen;
     while (port_ == 0 && process_.waitForReadyRead(10000)) {

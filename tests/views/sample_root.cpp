@@ -65,8 +65,9 @@ bool ServerProcess::Start(const std::filesystem::path& root) {
   pid_ = ::fork();
   if (pid_ == 0) {
     if (std::freopen(log.c_str(), "w", stdout) == nullptr) ::_exit(126);
+    // The login side takes a free port too, so parallel tests never contend for 10003.
     ::execl(program.c_str(), program.c_str(), "--root", rootText.c_str(), "--http-port", "0",
-            static_cast<char*>(nullptr));
+            "--udp-port", "0", static_cast<char*>(nullptr));
     ::_exit(127);
   }
   if (pid_ < 0) return false;
