@@ -169,8 +169,7 @@ TEST_F(HandOffTest, VersionChangeCarriesTheUserThroughZentrelToTheNewProgram) {
   server.terminate();
   server.waitForFinished(5000);
   output += server.readAll();
-  EXPECT_TRUE(output.contains("\"GET /UpdateFiles/Orvane.sig\" 200 64"))
-      << output.toStdString();
+  EXPECT_TRUE(output.contains("\"GET /UpdateFiles/Orvane.sig\" 200 64")) << output.toStdString();
 }
 
 TEST_F(HandOffTest, BuildSignedWithAnotherKeyIsRefusedAndTheOldProgramStarts) {
