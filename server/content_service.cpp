@@ -2,8 +2,10 @@
 
 #include <fmt/format.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "server/bounded_http.h"
 #include "server/path_guard.h"
@@ -191,10 +193,22 @@ void ContentService::Route() {
   });
 }
 
-bool ContentService::Run() { return http_->listen_after_bind(); }
+bool ContentService::Run() {
+  runStarted_ = true;
+  if (stopRequested_) return true;
+  const bool ok = http_->listen_after_bind();
+  runEnded_ = true;
+  return ok;
+}
 
-bool ContentService::Running() const { return http_->is_running(); }
-
-void ContentService::Stop() { http_->stop(); }
+void ContentService::Stop() {
+  stopRequested_ = true;
+  if (runStarted_) {
+    // A stop that comes before the loop has started would be lost: wait for the loop.
+    while (!runEnded_ && !http_->is_running())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  http_->stop();
+}
 
 }  // namespace orvane::server

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -35,8 +36,6 @@ class ContentService {
   int port() const { return port_; }
   // Serves until Stop(); returns false when the listening loop failed.
   bool Run();
-  // True once Run() accepts connections; a Stop() before that would be lost.
-  bool Running() const;
   void Stop();
 
  private:
@@ -45,6 +44,10 @@ class ContentService {
   ContentServiceConfig config_;
   std::filesystem::path root_;  // canonical
   std::unique_ptr<BoundedHttpServer> http_;
+  // The HTTP library's stop() does nothing until its loop runs, so Stop and Run meet on these.
+  std::atomic<bool> runStarted_{false};
+  std::atomic<bool> runEnded_{false};
+  std::atomic<bool> stopRequested_{false};
   int port_ = 0;
 };
 

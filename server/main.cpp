@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -116,10 +115,6 @@ int Serve(const ServerOptions& options) {
   int received = 0;
   sigwait(&signals, &received);
   LogLine(received == SIGUSR1 ? "a service failed; stopping" : "stopping");
-  // A signal right after start can come before the accept loop runs, which would miss the stop.
-  for (int i = 0; i < 500 && !content.Running() && !failed; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
   content.Stop();
   login.Stop();
   for (std::thread& t : threads) t.join();

@@ -62,12 +62,12 @@ bool ServerProcess::Start(const std::filesystem::path& root) {
   const std::filesystem::path log = root / "server.log";
   const std::string program = std::string(ORVANE_BINARY_DIR) + "/server/orvane-server";
   const std::string rootText = root.string();
+  const std::string dbText = (root / "members.db").string();
   pid_ = ::fork();
   if (pid_ == 0) {
     if (std::freopen(log.c_str(), "w", stdout) == nullptr) ::_exit(126);
-    // The login side takes a free port too, so parallel tests never contend for 10003.
     ::execl(program.c_str(), program.c_str(), "--root", rootText.c_str(), "--http-port", "0",
-            "--udp-port", "0", static_cast<char*>(nullptr));
+            "--udp-port", "0", "--db", dbText.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
   if (pid_ < 0) return false;
