@@ -71,6 +71,9 @@ void BuildCompareChart(const PipelineInputs& in, ChartModel& chart) {
   auto lock = BeginSeries(chart);
   const RangeFilter range{in.fromYear};
   AppendSeriesTable(chart, CompareSeries(), work, range, {9, SwingKind::NonStrict});
+  // The compared lines go by their legend names in the readout and the export.
+  for (std::size_t k = 0; k < in.compareNames.size(); ++k)
+    chart.series[1 + k].name = in.compareNames[k];
   AppendYearBody(chart, work, range, 0.0);
   FinishChart(chart, std::move(lock), in.toYear);
 }

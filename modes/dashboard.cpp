@@ -178,6 +178,7 @@ std::int32_t HighlightOnPeriod(std::int32_t month, std::span<const DataRecord> p
 void BuildDashboard(const DataTable& table, const DashboardInputs& in,
                     const DashboardCharts& charts) {
   const DashboardLists lists = ReadDashboardLists(table, in.scaleChoice);
+  for (ChartModel* chart : charts) chart->settings.logScale = in.scaleChoice == kScaleLog;
   const std::int32_t highlight = LeadingInteger(lists.highlightText);
   const RangeFilter range{in.fromYear};
 

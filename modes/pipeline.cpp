@@ -144,6 +144,8 @@ void ApplyLook(ChartSeries& s, const SeriesLook& look) {
   s.showTwoYearLink = look.showTwoYearLink;
   s.baseLift = look.baseLift;
   if (look.horizontalLabels) s.horizontalLabels = *look.horizontalLabels;
+  s.name = look.name;
+  s.plainUnderLogScale = look.plainUnderLogScale;
   s.points.clear();
 }
 

@@ -103,6 +103,10 @@ struct SeriesLook {
   double baseLift = 0.0;
   // Written only where a table states it; otherwise workSeries keeps its previous value.
   std::optional<bool> horizontalLabels = std::nullopt;
+  // Shown in the value readout and the data export; empty = named by its place.
+  std::string_view name = {};
+  // A main-pane line whose values the pipeline leaves as they are under the log scale.
+  bool plainUnderLogScale = false;
 };
 
 // Fills the values (and where the recipe says so `valid` and `rising`) of workPoint from a

@@ -41,12 +41,13 @@ PointRecipe DatedOnly(PointRecipe values) {
   };
 }
 
-SeriesRow PriceLine(PointRecipe values, ColorRef color, int width = 1) {
+SeriesRow PriceLine(PointRecipe values, ColorRef color, std::string_view name, int width = 1) {
   return {.look = {.style = SeriesStyle::Line,
                    .color = color,
                    .width = width,
                    .baseLift = kPriceLift,
-                   .horizontalLabels = true},
+                   .horizontalLabels = true,
+                   .name = name},
           .values = std::move(values)};
 }
 
@@ -65,24 +66,32 @@ std::array<SeriesRow, 18> ZoomSeries(LowerPane pane) {
                 .upColor = kBlack,
                 .downColor = kBlack,
                 .baseLift = kPriceLift,
-                .horizontalLabels = true},
+                .horizontalLabels = true,
+                .name = "Parabolic"},
        .values = DatedOnly(IndicatorLine(kSarPlot))},
-      PriceLine(DatedOnly(LineOf(MeanSlot(0))), Rgb(255, 153, 0)),
-      PriceLine(DatedOnly(LineOf(MeanSlot(1))), Rgb(153, 204, 0)),
-      PriceLine(DatedOnly(LineOf(MeanSlot(2))), Rgb(255, 153, 204)),
-      PriceLine(DatedOnly(LineOf(MeanSlot(3))), Rgb(0, 204, 255)),
-      PriceLine(DatedOnly(LineOf(MeanSlot(4))), Rgb(255, 204, 0)),
+      PriceLine(DatedOnly(LineOf(MeanSlot(0))), Rgb(255, 153, 0), "24개월 평균"),
+      PriceLine(DatedOnly(LineOf(MeanSlot(1))), Rgb(153, 204, 0), "36개월 평균"),
+      PriceLine(DatedOnly(LineOf(MeanSlot(2))), Rgb(255, 153, 204), "60개월 평균"),
+      PriceLine(DatedOnly(LineOf(MeanSlot(3))), Rgb(0, 204, 255), "120개월 평균"),
+      PriceLine(DatedOnly(LineOf(MeanSlot(4))), Rgb(255, 204, 0), "180개월 평균"),
       // Further value 6 of the file line: no mean overwrites it in this chart.
-      PriceLine(DatedOnly(LineOf(MeanSlot(5))), Rgb(255, 153, 0)),
-      PriceLine(DatedOnly(IndicatorLine(kBollingerMean)), kBollingerGreen, 3),
-      PriceLine(DatedOnly(IndicatorLine(kBollingerUpper)), kBollingerGreen, 2),
-      PriceLine(DatedOnly(IndicatorLine(kBollingerLower)), kBollingerGreen, 2),
+      {.look = {.style = SeriesStyle::Line,
+                .color = Rgb(255, 153, 0),
+                .width = 1,
+                .baseLift = kPriceLift,
+                .horizontalLabels = true,
+                .name = "추가 값 6",
+                .plainUnderLogScale = true},
+       .values = DatedOnly(LineOf(MeanSlot(5)))},
+      PriceLine(DatedOnly(IndicatorLine(kBollingerMean)), kBollingerGreen, "Bollinger 중심선", 3),
+      PriceLine(DatedOnly(IndicatorLine(kBollingerUpper)), kBollingerGreen, "Bollinger 상단", 2),
+      PriceLine(DatedOnly(IndicatorLine(kBollingerLower)), kBollingerGreen, "Bollinger 하단", 2),
       // Values below 0 are the no-value mark or, under the log scale, prices below 1.
-      PriceLine(LineOf(kIchimokuConversion, 0.0), Rgb(255, 204, 0), 2),
-      PriceLine(LineOf(kIchimokuBase, 0.0), Rgb(0, 204, 255), 2),
-      PriceLine(LineOf(kIchimokuLagging, 0.0), kBlack, 8),
-      PriceLine(LineOf(kIchimokuSpan1Shifted, 0.0), Rgb(255, 0, 255), 4),
-      PriceLine(LineOf(kIchimokuSpan2Shifted, 0.0), kBlue, 4),
+      PriceLine(LineOf(kIchimokuConversion, 0.0), Rgb(255, 204, 0), "전환선", 2),
+      PriceLine(LineOf(kIchimokuBase, 0.0), Rgb(0, 204, 255), "기준선", 2),
+      PriceLine(LineOf(kIchimokuLagging, 0.0), kBlack, "후행스팬", 8),
+      PriceLine(LineOf(kIchimokuSpan1Shifted, 0.0), Rgb(255, 0, 255), "선행스팬1", 4),
+      PriceLine(LineOf(kIchimokuSpan2Shifted, 0.0), kBlue, "선행스팬2", 4),
       {.look = {.style = SeriesStyle::FlaggedCandle,
                 .color = kRed,
                 .upColor = Rgb(255, 153, 22),

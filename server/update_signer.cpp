@@ -20,12 +20,20 @@ std::optional<std::uintmax_t> RegularFileSize(const fs::path& file, fs::file_tim
   return size;
 }
 
+std::string_view Trim(std::string_view text) {
+  constexpr std::string_view kSpace = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(kSpace);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+}
+
 }  // namespace
 
 UpdateSigner::~UpdateSigner() { sodium_memzero(secretKey_.data(), secretKey_.size()); }
 
 std::unique_ptr<UpdateSigner> UpdateSigner::Load(const fs::path& keyFile, std::string& error) {
   std::ifstream in(keyFile, std::ios::binary);
+  // A key file is short; reading a bounded prefix keeps a wrong path from filling memory.
   std::string text(256, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   if (in.bad() || in.gcount() <= 0) {
@@ -44,11 +52,7 @@ std::unique_ptr<UpdateSigner> UpdateSigner::FromHex(std::string_view hex, std::s
     error = "libsodium cannot start";
     return nullptr;
   }
-  constexpr std::string_view kSpace = " \t\r\n";
-  const std::size_t first = hex.find_first_not_of(kSpace);
-  hex = first == std::string_view::npos
-            ? std::string_view()
-            : hex.substr(first, hex.find_last_not_of(kSpace) - first + 1);
+  hex = Trim(hex);
   std::unique_ptr<UpdateSigner> signer(new UpdateSigner);
   std::size_t written = 0;
   const char* end = nullptr;
@@ -103,7 +107,8 @@ std::optional<std::string> UpdateSigner::SignFile(const fs::path& file) const {
   }
   // A file rewritten while it was read is signed again on the next request.
   Stamp after;
-  if (RegularFileSize(file, after.written) == before.size && after.written == before.written) {
+  const std::optional<std::uintmax_t> sizeAfter = RegularFileSize(file, after.written);
+  if (sizeAfter == before.size && after.written == before.written) {
     cache_[file] = {before, signature};
   } else {
     cache_.erase(file);

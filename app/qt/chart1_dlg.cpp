@@ -20,6 +20,7 @@ CChart1Dlg::CChart1Dlg(const std::filesystem::path& workingFolder, QWidget* pare
   if (!std::filesystem::exists(exportFolder_, ignored)) {
     std::filesystem::create_directories(exportFolder_, ignored);
   }
+  chart_->SetExportFolder(QString::fromStdString(exportFolder_.string()));
 
   chart_->Model().settings.bottomMargin = 20;
   ChartFonts& fonts = chart_->Resources().fonts;

@@ -20,9 +20,9 @@ class ContentServer {
       QProcess::execute(server, {"--make-sample", rootText});
     }
     process_.setProcessChannelMode(QProcess::MergedChannels);
-    // Its own login port and member database, so it never meets another service's.
-    process_.start(server, {"--http-port", "0", "--udp-port", "0", "--root", rootText, "--db",
-                            rootText + "/members.db"});
+    // Ports of its own and a member database of its own, so parallel tests never collide.
+    const QString db = QString::fromStdString((root / "members.db").string());
+    process_.start(server, {"--http-port", "0", "--udp-port", "0", "--db", db, "--root", rootText});
     const QRegularExpression listening(QStringLiteral("http listening on ([^ ]+):(\\d+)"));
     QString seen;
     while (port_ == 0 && process_.waitForReadyRead(10000)) {

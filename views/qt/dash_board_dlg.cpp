@@ -17,6 +17,7 @@ CDashBoardDlg::CDashBoardDlg(const std::filesystem::path& workingFolder, QWidget
     charts_[i] = new CCHARTctl(this);
     charts_[i]->setObjectName(QString::number(kChartIds[i]));
     charts_[i]->Resources().fonts = DashboardChartFonts(i);
+    charts_[i]->SetExportFolder(QString::fromStdString((workingFolder / "ExcelFile").string()));
   }
   PrepareDashboardCharts(Models());
   charts_[0]->Resources().backgroundImage =
