@@ -7,6 +7,9 @@
 
 #include "app/login_protocol.h"
 #include "app/qt/plinthview_app.h"
+#ifdef ORVANE_WITH_WEBENGINE
+#include "app/qt/web_engine_view.h"
+#endif
 #include "app/startup_options.h"
 
 namespace {
@@ -35,6 +38,9 @@ int main(int argc, char** argv) {
     std::printf("%.*s\n", static_cast<int>(kVersionText.size()), kVersionText.data());
     return 0;
   }
+#ifdef ORVANE_WITH_WEBENGINE
+  UseWebEngine();
+#endif
   QApplication application(argc, argv);
   CPlinthviewApp app(std::move(options));
   return app.InitInstance();

@@ -17,9 +17,11 @@
 #include "app/qt/about_dlg.h"
 #include "app/qt/chart1_dlg.h"
 #include "app/qt/dialog_units.h"
+#include "app/qt/web_view_dlg.h"
 #include "data/catalogue.h"
 #include "data/fetch.h"
 #include "views/qt/dash_board_dlg.h"
+#include "views/qt/menu_dlg.h"
 
 namespace orvane::app {
 namespace {
@@ -93,18 +95,27 @@ CPlinthviewDlg::CPlinthviewDlg(MainWindowSetup setup, QWidget* parent)
 
   dashboard_ = new CDashBoardDlg(folder, this);
   chart1_ = new CChart1Dlg(folder, this);
-  // The menu grid (template 110) takes this place; the web window (template 112) is created
-  // after it as a top-level window owned by this one, at 560, 40, 1900 x 980 on the screen.
-  menu_ = new QWidget(this);
+  baseUrl_ = DataBaseUrl(setup_.contentHost);
+  views::MenuDlgHooks menuHooks;
+  menuHooks.cacheDir = cacheDir_;
+  menuHooks.openDataUrl = [this](const std::string& url) { OpenDataUrl(url); };
+  menuHooks.showWebWindow = [this] { webWindow_->ShowWindow(); };
+  menuHooks.showMessage = setup_.hooks.showMessage;
+  menuDlg_ = new views::CMenuDlg(std::move(menuHooks), this);
+  menu_ = menuDlg_;
   menu_->setObjectName(QStringLiteral("110"));
   menu_->setGeometry(10, 10, 550, 980);
   menu_->show();
+  // A top-level window owned by this one; created hidden so the page loads in the background.
+  webWindow_ = new CWebViewDlg(ContentUrl(setup_.contentHost, kWorldMarketPath), this);
+  webWindow_->setGeometry(560, 40, 1900, 980);
   dashboard_->setGeometry(560, 40, 1900, 980);
   dashboard_->show();
   chart1_->setGeometry(560, 40, 1900, 980);
   chart1_->hide();
 
-  baseUrl_ = DataBaseUrl(setup_.contentHost);
+  menuDlg_->SetHomeState(baseUrl_);
+  menuDlg_->LoadMenuList(baseUrl_ + std::string(kHomeListFile));
   OpenDataUrl(baseUrl_ + std::string(kHomeSeriesFile));
 
   setWindowState(windowState() | Qt::WindowMaximized);

@@ -23,10 +23,14 @@ class QRadioButton;
 namespace orvane {
 class CDashBoardDlg;
 }
+namespace orvane::views {
+class CMenuDlg;
+}
 
 namespace orvane::app {
 
 class CChart1Dlg;
+class CWebViewDlg;
 
 // What the main window takes from start-up.
 struct MainWindowSetup {
@@ -72,6 +76,9 @@ class CPlinthviewDlg : public QDialog {
   CChart1Dlg* SingleChart() const { return chart1_; }
   // The menu grid's place (template 110): 10, 10, 550 x 980 pixels, resized with the window.
   QWidget* MenuSlot() const { return menu_; }
+  views::CMenuDlg* Menu() const { return menuDlg_; }
+  // The web chart window (template 112), hidden until the menu's "웹화면".
+  CWebViewDlg* WebWindow() const { return webWindow_; }
   QTimer& ReLoginTimer() { return reLoginTimer_; }
 
   void ShowAbout();
@@ -93,6 +100,8 @@ class CPlinthviewDlg : public QDialog {
   CDashBoardDlg* dashboard_ = nullptr;
   CChart1Dlg* chart1_ = nullptr;
   QWidget* menu_ = nullptr;
+  views::CMenuDlg* menuDlg_ = nullptr;
+  CWebViewDlg* webWindow_ = nullptr;
   QTimer reLoginTimer_;
 };
 

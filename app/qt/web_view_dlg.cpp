@@ -1,51 +1,30 @@
 #include "app/qt/web_view_dlg.h"
 
-#include <unistd.h>
-
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QKeyEvent>
-#include <QUrl>
 
 #include "app/qt/dialog_units.h"
 
-#ifdef ORVANE_WITH_WEBENGINE
-#include <QWebEngineView>
-#endif
-
 namespace orvane::app {
+namespace {
 
-void PrepareWebEngine() {
-#ifdef ORVANE_WITH_WEBENGINE
-  if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  }
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-#endif
+WebViewFactory& Factory() {
+  static WebViewFactory factory;
+  return factory;
 }
 
-bool CWebViewDlg::HasWebEngine() {
-#ifdef ORVANE_WITH_WEBENGINE
-  return true;
-#else
-  return false;
-#endif
-}
+}  // namespace
+
+void SetWebViewFactory(WebViewFactory factory) { Factory() = std::move(factory); }
 
 CWebViewDlg::CWebViewDlg(const std::string& pageUrl, QWidget* owner) : QWidget(owner, Qt::Window) {
   setWindowTitle(QString::fromUtf8("웹차트"));
   setFont(DialogFont());
   const DialogUnits du(font());
   resize(du.X(512), du.Y(445));
-#ifdef ORVANE_WITH_WEBENGINE
-  auto* browser = new QWebEngineView(this);
   // Loading starts now, while the window is still hidden.
-  browser->setUrl(QUrl(QString::fromStdString(pageUrl)));
-  view_ = browser;
-#else
-  static_cast<void>(pageUrl);
-  view_ = new QWidget(this);
-#endif
+  view_ = Factory() ? Factory()(this, QString::fromStdString(pageUrl)) : nullptr;
+  if (view_ == nullptr) view_ = new QWidget(this);
   view_->setGeometry(rect());
 }
 

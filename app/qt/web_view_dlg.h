@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
 namespace orvane::app {
@@ -9,13 +11,16 @@ namespace orvane::app {
 // The world-markets page under the content server.
 inline constexpr char kWorldMarketPath[] = "/world_Market/0.main.html";
 
-// Settings the embedded browser needs before the QApplication exists: its sandbox cannot run
-// as root, and it shares OpenGL contexts with the widgets. Values already set are kept.
-void PrepareWebEngine();
+// Makes the browser view of the web window and starts loading url in it.
+using WebViewFactory = std::function<QWidget*(QWidget* parent, const QString& url)>;
+
+// The browser the web windows of this process use, set once at start-up by a program built with
+// a web engine; without one the windows stay empty.
+void SetWebViewFactory(WebViewFactory factory);
 
 // The web chart window (template 112): a resizable top-level window owned by the main window,
 // holding one browser view that fills it. Created hidden, so the page loads in the background;
-// closing only hides it. Built without a web engine it stays empty.
+// closing only hides it.
 class CWebViewDlg : public QWidget {
  public:
   static constexpr int kTemplateId = 112;
@@ -26,7 +31,6 @@ class CWebViewDlg : public QWidget {
   void ShowWindow();
   // The browser view, or an empty stand-in without a web engine.
   QWidget* View() const { return view_; }
-  static bool HasWebEngine();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

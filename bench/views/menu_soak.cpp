@@ -1,7 +1,8 @@
 // Soak: the rotation runs on its real timer with a 1 ms period across the whole sample
 // catalogue, against the reference service on loopback, every opened series fetched as the main
-// window does. Prints the steps, the ends, and the resident size along the way.
-// Usage: menu_soak [STEPS]
+// window does (--main-window: inside the client's main window, every series charted).
+// Prints the steps, the ends, and the resident size along the way.
+// Usage: menu_soak [STEPS] [--main-window]
 #include <unistd.h>
 
 #include <QApplication>
@@ -12,8 +13,10 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 
+#include "app/qt/plinthview_dlg.h"
 #include "data/fetch.h"
 #include "tests/views/sample_root.h"
 #include "views/qt/menu_dlg.h"
@@ -31,7 +34,15 @@ long ResidentKiB() {
 
 int main(int argc, char** argv) {
   using namespace orvane::views;
-  const int wanted = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
+  int wanted = 2000;
+  bool mainWindow = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--main-window") {
+      mainWindow = true;
+    } else {
+      wanted = std::max(1, std::atoi(argv[i]));
+    }
+  }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 
@@ -54,22 +65,43 @@ int main(int argc, char** argv) {
     if (orvane::FetchFile(url, name, cacheDir) != orvane::FetchResult::Ok) ++failedSeries;
     std::remove((cacheDir + name).c_str());
   };
-  CMenuDlg* dlgPointer = nullptr;
+  CMenuDlg* menu = nullptr;
   // Each end moves on to the next tab that rotates, and starts again.
   const int tabs[] = {1, 3, 5, 7};
-  hooks.showMessage = [&](QWidget*, const QString&) {
+  auto onEnd = [&](QWidget*, const QString&) {
     ++ends;
     QTimer::singleShot(0, [&] {
-      dlgPointer->OnCellClicked(0, tabs[ends % 4]);
-      dlgPointer->StartRotation();
+      menu->OnCellClicked(0, tabs[ends % 4]);
+      menu->StartRotation();
     });
   };
-  CMenuDlg dlg(hooks);
-  dlgPointer = &dlg;
-  dlg.resize(550, 980);
-  dlg.show();
-  dlg.SetHomeState(server.BaseUrl());
-  dlg.LoadMenuList(server.BaseUrl() + "/1010018.txt");
+  hooks.showMessage = onEnd;
+  std::unique_ptr<CMenuDlg> ownMenu;
+  std::unique_ptr<orvane::app::CPlinthviewDlg> window;
+  QTemporaryDir working;
+  if (mainWindow) {
+    orvane::app::MainWindowSetup setup;
+    setup.contentHost = orvane::HostPort{"127.0.0.1", server.Port()};
+    setup.workingFolder = working.path().toStdString();
+    setup.reLogin = [] { return true; };
+    setup.hooks.showMessage = onEnd;
+    window = std::make_unique<orvane::app::CPlinthviewDlg>(std::move(setup));
+    window->setWindowState(Qt::WindowNoState);
+    window->resize(2400, 1100);
+    window->show();
+    menu = window->Menu();
+    menu->SetRotationUnit(std::chrono::milliseconds(1));
+  } else {
+    ownMenu = std::make_unique<CMenuDlg>(hooks);
+    menu = ownMenu.get();
+    menu->resize(550, 980);
+    menu->show();
+    menu->SetHomeState(server.BaseUrl());
+    menu->LoadMenuList(server.BaseUrl() + "/1010018.txt");
+  }
+  CMenuDlg& dlg = *menu;
+  // The main window fetches its series itself: count the URLs the menu hands it.
+  if (mainWindow) QObject::connect(dlg.SeriesUrlEdit(), &QLineEdit::textChanged, [&] { ++opened; });
   dlg.PeriodEdit()->setText("1");
 
   const auto begin = std::chrono::steady_clock::now();
@@ -98,9 +130,10 @@ int main(int argc, char** argv) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   const long lastRss = ResidentKiB();
   std::printf(
-      "menu_soak: %d rotation steps in %.1f s, %d series opened (%d failed), %d rotation ends\n"
+      "menu_soak%s: %d rotation steps in %.1f s, %d series fetched (%d failed), %d rotation "
+      "ends\n"
       "resident size: %ld KiB after %d steps, %ld KiB at the end, peak %ld KiB\n",
-      dlg.Rotation().Steps(), seconds, opened, failedSeries, ends, firstRss, wanted / 10, lastRss,
-      peakRss);
+      mainWindow ? " --main-window" : "", dlg.Rotation().Steps(), seconds, opened, failedSeries,
+      ends, firstRss, wanted / 10, lastRss, peakRss);
   return failedSeries == 0 ? 0 : 1;
 }

@@ -9,11 +9,16 @@
 #include <vector>
 
 #include "app/qt/web_view_dlg.h"
+#ifdef ORVANE_WITH_WEBENGINE
+#include "app/qt/web_engine_view.h"
+#endif
 #include "data/content_host.h"
 #include "views/qt/menu_dlg.h"
 
 int main(int argc, char** argv) {
-  orvane::app::PrepareWebEngine();
+#ifdef ORVANE_WITH_WEBENGINE
+  orvane::app::UseWebEngine();
+#endif
   QApplication app(argc, argv);
   if (argc < 2) return 2;
   const auto host = orvane::ParseHostPort(argv[1], orvane::kDefaultContentPort);

@@ -55,31 +55,35 @@ ServerProcess::~ServerProcess() {
   ::kill(pid_, SIGTERM);
   int status = 0;
   ::waitpid(pid_, &status, 0);
+  std::error_code ignored;
+  std::filesystem::remove(log_, ignored);
+  std::filesystem::remove(database_, ignored);
 }
 
 bool ServerProcess::Start(const std::filesystem::path& root) {
   // The log goes to a file: a closed pipe would end the service at its next log line.
-  const std::filesystem::path log = root / "server.log";
+  log_ = root.string() + ".server.log";
+  database_ = root.string() + ".members.db";
   const std::string program = std::string(ORVANE_BINARY_DIR) + "/server/orvane-server";
   const std::string rootText = root.string();
-  const std::string dbText = (root / "members.db").string();
   pid_ = ::fork();
   if (pid_ == 0) {
-    if (std::freopen(log.c_str(), "w", stdout) == nullptr) ::_exit(126);
+    if (std::freopen(log_.c_str(), "w", stdout) == nullptr) ::_exit(126);
     ::execl(program.c_str(), program.c_str(), "--root", rootText.c_str(), "--http-port", "0",
-            "--udp-port", "0", "--db", dbText.c_str(), static_cast<char*>(nullptr));
+            "--udp-port", "0", "--db", database_.c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
   if (pid_ < 0) return false;
-  // The first line names the port: "http listening on 127.0.0.1:PORT root ...".
+  // One of the first lines names the port: "http listening on 127.0.0.1:PORT root ...".
   const std::string marker = "http listening on 127.0.0.1:";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < deadline) {
-    std::ifstream in(log);
-    std::string line;
-    if (std::getline(in, line) && line.starts_with(marker)) {
-      port_ = std::atoi(line.c_str() + marker.size());
-      return port_ > 0;
+    std::ifstream in(log_);
+    for (std::string line; std::getline(in, line);) {
+      if (line.starts_with(marker)) {
+        port_ = std::atoi(line.c_str() + marker.size());
+        return port_ > 0;
+      }
     }
     if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
       pid_ = -1;

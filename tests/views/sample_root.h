@@ -38,6 +38,8 @@ class ServerProcess {
  private:
   pid_t pid_ = -1;
   int port_ = 0;
+  std::filesystem::path log_;
+  std::filesystem::path database_;
 };
 
 }  // namespace orvane::views::testing

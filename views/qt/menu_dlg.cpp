@@ -231,6 +231,13 @@ void CMenuDlg::OnRotationTimer() {
   Refresh();
 }
 
+void CMenuDlg::SetRotationUnit(std::chrono::milliseconds unit) {
+  if (rotation_->Running()) return;
+  hooks_.rotationUnit = unit;
+  rotation_ = std::make_unique<MenuRotation>(
+      *grid_, *rotationTimer_, [this] { OnRotationEnded(); }, hooks_.rotationUnit);
+}
+
 void CMenuDlg::OnRotationEnded() {
   startButton_->setEnabled(true);
   hooks_.showMessage(this, QString::fromUtf8(kRotationEndText));

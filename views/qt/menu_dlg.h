@@ -70,6 +70,8 @@ class CMenuDlg : public QWidget {
   void StartRotation();
   void StopRotation();
   void OnRotationTimer();
+  // What one second of the period edit lasts from the next start on (soaks shorten it).
+  void SetRotationUnit(std::chrono::milliseconds unit);
 
   QTableView* GridView() const { return view_; }
   QLineEdit* SeriesUrlEdit() const { return seriesUrlEdit_; }
