@@ -23,6 +23,7 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open reports failure as (iconv_t)-1.
   bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
   // Converts all of `in`, calling onBad(inputPointer, remaining) on each byte iconv rejects;
