@@ -61,6 +61,8 @@ struct ChartSeries {
   bool showTwoYearLink = false;
   double baseLift = 0.0;
   bool horizontalLabels = true;
+  // The values stay plain under the logarithmic scale (a line the pipeline does not convert).
+  bool plainUnderLogScale = false;
   std::vector<ChartPoint> points;
 };
 
@@ -85,6 +87,8 @@ struct ChartSettings {
   double lowerPaneRatio = 0.8;
   std::int32_t topMargin = 65;
   std::array<std::string, 10> compareNames;
+  // The main pane holds base-10 logarithms of the values (the lower pane never does).
+  bool logScale = false;
 };
 
 // The data side of the chart control: series, scratch records, view and settings.

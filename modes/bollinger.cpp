@@ -28,10 +28,13 @@ constexpr std::array<int, 5> kLogPrices = {kOpen, kHigh, kLow, kClose, kCompanio
 constexpr std::array<int, 4> kLogIndicators = {kBollingerMean, kBollingerUpper, kBollingerLower,
                                                kSarPlot};
 
-SeriesRow PriceLine(PointRecipe values, ColorRef color, int width = 1) {
-  return {
-      .look = {.style = SeriesStyle::Line, .color = color, .width = width, .baseLift = kPriceLift},
-      .values = std::move(values)};
+SeriesRow PriceLine(PointRecipe values, ColorRef color, std::string_view name, int width = 1) {
+  return {.look = {.style = SeriesStyle::Line,
+                   .color = color,
+                   .width = width,
+                   .baseLift = kPriceLift,
+                   .name = name},
+          .values = std::move(values)};
 }
 
 SeriesRow HalfBand(int edgeSlot, ColorRef color) {
@@ -44,13 +47,14 @@ SeriesRow HalfBand(int edgeSlot, ColorRef color) {
 
 // A series of the momentum pane.
 SeriesRow Momentum(SeriesStyle style, ColorRef color, int width, bool markHighlight,
-                   PointRecipe values) {
+                   PointRecipe values, std::string_view name = {}) {
   return {.look = {.style = style,
                    .color = color,
                    .width = width,
                    .markHighlight = markHighlight,
                    .inMainRange = true,
-                   .inLowerPane = true},
+                   .inLowerPane = true,
+                   .name = name},
           .values = std::move(values)};
 }
 
@@ -74,27 +78,28 @@ const std::array<SeriesRow, 21>& BollingerSeries() {
                 .color = kBlack,
                 .upColor = kBlack,
                 .downColor = kBlack,
-                .baseLift = kPriceLift},
+                .baseLift = kPriceLift,
+                .name = "Parabolic"},
        .values = IndicatorLine(kSarPlot)},
-      PriceLine(LineOf(MeanSlot(0)), Rgb(255, 153, 0)),
-      PriceLine(LineOf(MeanSlot(1)), Rgb(153, 204, 0)),
-      PriceLine(LineOf(MeanSlot(2)), Rgb(255, 153, 204)),
-      PriceLine(LineOf(MeanSlot(3)), Rgb(0, 204, 255)),
-      PriceLine(LineOf(MeanSlot(4)), Rgb(255, 204, 0)),
-      PriceLine(LineOf(MeanSlot(5)), Rgb(150, 150, 255)),
-      PriceLine(IndicatorLine(kBollingerMean), kBollingerGreen, 3),
-      PriceLine(IndicatorLine(kBollingerUpper), kBollingerGreen, 2),
-      PriceLine(IndicatorLine(kBollingerLower), kBollingerGreen, 2),
+      PriceLine(LineOf(MeanSlot(0)), Rgb(255, 153, 0), "12개월 평균"),
+      PriceLine(LineOf(MeanSlot(1)), Rgb(153, 204, 0), "36개월 평균"),
+      PriceLine(LineOf(MeanSlot(2)), Rgb(255, 153, 204), "60개월 평균"),
+      PriceLine(LineOf(MeanSlot(3)), Rgb(0, 204, 255), "120개월 평균"),
+      PriceLine(LineOf(MeanSlot(4)), Rgb(255, 204, 0), "180개월 평균"),
+      PriceLine(LineOf(MeanSlot(5)), Rgb(150, 150, 255), "24개월 평균"),
+      PriceLine(IndicatorLine(kBollingerMean), kBollingerGreen, "Bollinger 중심선", 3),
+      PriceLine(IndicatorLine(kBollingerUpper), kBollingerGreen, "Bollinger 상단", 2),
+      PriceLine(IndicatorLine(kBollingerLower), kBollingerGreen, "Bollinger 하단", 2),
       HalfBand(kBollingerUpper, Rgb(255, 255, 0)),
       HalfBand(kBollingerLower, Rgb(0, 255, 255)),
-      Momentum(SeriesStyle::Line, Rgb(0, 128, 0), 3, false, IndicatorLine(kCoppock)),
-      Momentum(SeriesStyle::Line, kBlack, 1, true, Level(kCoppockBase)),
+      Momentum(SeriesStyle::Line, Rgb(0, 128, 0), 3, false, IndicatorLine(kCoppock), "Coppock"),
+      Momentum(SeriesStyle::Line, kBlack, 1, true, Level(kCoppockBase), "Coppock 기준"),
       Momentum(SeriesStyle::Band, Rgb(102, 255, 51), 1, true,
                BandAboveLevel(kCoppock, kCoppockBase)),
       Momentum(SeriesStyle::Band, Rgb(255, 100, 20), 1, true,
                BandBelowLevel(kCoppock, kCoppockBase)),
-      Momentum(SeriesStyle::Line, Rgb(255, 0, 255), 3, false, IndicatorLine(kSonar)),
-      Momentum(SeriesStyle::Line, kBlack, 1, true, Level(kSonarBase)),
+      Momentum(SeriesStyle::Line, Rgb(255, 0, 255), 3, false, IndicatorLine(kSonar), "Sonar"),
+      Momentum(SeriesStyle::Line, kBlack, 1, true, Level(kSonarBase), "Sonar 기준"),
       Momentum(SeriesStyle::Band, Rgb(255, 153, 205), 1, true, BandAboveLevel(kSonar, kSonarBase)),
       Momentum(SeriesStyle::Band, kBlack, 1, true, BandBelowLevel(kSonar, kSonarBase)),
   }};

@@ -1,5 +1,6 @@
 #include "modes/chart_json.h"
 
+#include <array>
 #include <cmath>
 
 #include "modes/modes.h"
@@ -78,6 +79,23 @@ json DumpMode(int mode, const PipelineInputs& in) {
   if (!BuildChart(mode, in, chart)) return nullptr;
   const ChartModel* charts[] = {&chart};
   return ChartDumpToJson(mode, in, charts);
+}
+
+json DumpDashboard(const DataTable& table, const DashboardInputs& in) {
+  std::array<ChartModel, kDashboardChartCount> models;
+  DashboardCharts charts;
+  for (std::size_t i = 0; i < models.size(); ++i) {
+    models[i].Attach();
+    charts[i] = &models[i];
+  }
+  PrepareDashboardCharts(charts);
+  BuildDashboard(table, in, charts);
+  PipelineInputs shown;
+  shown.scaleChoice = in.scaleChoice;
+  shown.fromYear = in.fromYear;
+  shown.toYear = in.toYear;
+  const ChartModel* dumped[] = {charts[0], charts[1], charts[2]};
+  return ChartDumpToJson(static_cast<int>(ChartMode::Dashboard), shown, dumped);
 }
 
 std::string DumpText(const nlohmann::ordered_json& dump) {

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "chart/chart_model.h"
+#include "data/data_table.h"
+#include "modes/dashboard.h"
 #include "modes/pipeline.h"
 
 namespace orvane {
@@ -21,6 +23,9 @@ nlohmann::ordered_json ChartDumpToJson(int mode, const PipelineInputs& in,
 
 // Runs the mode's pipeline on a fresh chart and dumps it; null when the mode is not built.
 nlohmann::ordered_json DumpMode(int mode, const PipelineInputs& in);
+
+// Runs the dashboard on three fresh charts and dumps them: monthly, quarterly, yearly.
+nlohmann::ordered_json DumpDashboard(const DataTable& table, const DashboardInputs& in);
 
 // Compact text of a dump and a newline; invalid UTF-8 is replaced, never thrown on.
 std::string DumpText(const nlohmann::ordered_json& dump);

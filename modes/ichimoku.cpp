@@ -17,8 +17,8 @@ constexpr std::array<int, 5> kLogPrices = {kOpen, kHigh, kLow, kClose, kCompanio
 constexpr std::array<int, 5> kLogIndicators = {kIchimokuConversion, kIchimokuBase, kIchimokuLagging,
                                                kIchimokuSpan1Shifted, kIchimokuSpan2Shifted};
 
-SeriesRow Line(ColorRef color, int width, PointRecipe values) {
-  return {.look = {.style = SeriesStyle::Line, .color = color, .width = width},
+SeriesRow Line(ColorRef color, int width, PointRecipe values, std::string_view name) {
+  return {.look = {.style = SeriesStyle::Line, .color = color, .width = width, .name = name},
           .values = std::move(values)};
 }
 
@@ -40,11 +40,11 @@ const std::array<SeriesRow, 8>& CloseSeries() {
                 .inMainRange = true,
                 .showTwoYearLink = true},
        .values = CandleValues()},
-      Line(kConversionGold, 2, NonNegativeLine(kIchimokuConversion)),
-      Line(kBaseSky, 2, NonNegativeLine(kIchimokuBase)),
-      Line(Rgb(0, 0, 0), 4, NonNegativeLine(kIchimokuLagging)),
-      Line(kSpan1Magenta, 2, IndicatorLine(kIchimokuSpan1Shifted)),
-      Line(kBlue, 2, IndicatorLine(kIchimokuSpan2Shifted)),
+      Line(kConversionGold, 2, NonNegativeLine(kIchimokuConversion), "전환선"),
+      Line(kBaseSky, 2, NonNegativeLine(kIchimokuBase), "기준선"),
+      Line(Rgb(0, 0, 0), 4, NonNegativeLine(kIchimokuLagging), "후행스팬"),
+      Line(kSpan1Magenta, 2, IndicatorLine(kIchimokuSpan1Shifted), "선행스팬1"),
+      Line(kBlue, 2, IndicatorLine(kIchimokuSpan2Shifted), "선행스팬2"),
       Cloud(Rgb(0, 255, 255), kIchimokuSpan1Shifted, kIchimokuSpan2Shifted),
       Cloud(Rgb(255, 255, 0), kIchimokuSpan2Shifted, kIchimokuSpan1Shifted),
   }};
@@ -54,10 +54,10 @@ const std::array<SeriesRow, 8>& CloseSeries() {
 // The Ichimoku values on highs and lows (the lagging line is not drawn), then the volume.
 const std::array<SeriesRow, 5>& HighLowSeries() {
   static const std::array<SeriesRow, 5> rows = {{
-      Line(kConversionGold, 1, NonNegativeLine(kIchimokuConversion)),
-      Line(kBaseSky, 1, NonNegativeLine(kIchimokuBase)),
-      Line(kSpan1Magenta, 1, IndicatorLine(kIchimokuSpan1Shifted)),
-      Line(kBlue, 1, IndicatorLine(kIchimokuSpan2Shifted)),
+      Line(kConversionGold, 1, NonNegativeLine(kIchimokuConversion), "전환선 (고저)"),
+      Line(kBaseSky, 1, NonNegativeLine(kIchimokuBase), "기준선 (고저)"),
+      Line(kSpan1Magenta, 1, IndicatorLine(kIchimokuSpan1Shifted), "선행스팬1 (고저)"),
+      Line(kBlue, 1, IndicatorLine(kIchimokuSpan2Shifted), "선행스팬2 (고저)"),
       {.look = {.style = SeriesStyle::FlaggedCandle,
                 .color = kRed,
                 .upColor = Rgb(255, 153, 205),

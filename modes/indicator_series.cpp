@@ -88,4 +88,17 @@ void MoveSeries(std::vector<ChartSeries>& series, std::size_t from, std::size_t 
   }
 }
 
+void DropTrailingPoints(std::vector<ChartSeries>& series, std::size_t count) {
+  if (series.empty()) return;
+  const std::size_t n = series.front().points.size();
+  const std::size_t first = n > count ? n - count : 0;
+  for (ChartSeries& s : series) {
+    std::vector<ChartPoint>& pts = s.points;
+    if (first < pts.size()) {
+      pts.erase(pts.begin() + static_cast<std::ptrdiff_t>(first),
+                pts.begin() + static_cast<std::ptrdiff_t>(std::min(n, pts.size())));
+    }
+  }
+}
+
 }  // namespace orvane

@@ -19,10 +19,10 @@ constexpr std::array<ModeEntry, kModeCount> kModes = {{
     {"볼린저", &BuildBollingerChart},
     {"일목", &BuildIchimokuChart},
     {"구간검색", &BuildRangeSearchChart},
-    {"분기봉", nullptr},
-    {"연봉", nullptr},
-    {"확대", nullptr},
-    {"비교", nullptr},
+    {"분기봉", &BuildQuarterlyChart},
+    {"연봉", &BuildYearlyChart},
+    {"확대", &BuildZoomChart},
+    {"비교", &BuildCompareChart},
 }};
 
 bool Known(int mode) { return mode >= 0 && mode < kModeCount; }
@@ -40,6 +40,7 @@ bool IsModeBuilt(int mode) { return Known(mode) && kModes[mode].build != nullptr
 
 bool BuildChart(int mode, const PipelineInputs& in, ChartModel& chart) {
   if (!IsModeBuilt(mode)) return false;
+  chart.settings.logScale = in.LogScale();
   kModes[mode].build(in, chart);
   return true;
 }

@@ -46,6 +46,18 @@ void BuildIchimokuChart(const PipelineInputs& in, ChartModel& chart);
 // Mode 4: the monthly chart over a long span with ten means reaching back a hundred years.
 void BuildRangeSearchChart(const PipelineInputs& in, ChartModel& chart);
 
+// Mode 5: quarterly candles merged from the months, with running means, the lower pane of
+// summed volume and percentage change, and the year body.
+void BuildQuarterlyChart(const PipelineInputs& in, ChartModel& chart);
+// Mode 6: the same chart with one candle per calendar year.
+void BuildYearlyChart(const PipelineInputs& in, ChartModel& chart);
+// Mode 7: the latest month's year and the three before it, with every overlay at once, whatever
+// fromYear says.
+void BuildZoomChart(const PipelineInputs& in, ChartModel& chart);
+// Mode 8: the candles with up to ten compared lines from further values 1 to 10, named in the
+// compare legend by in.compareNames.
+void BuildCompareChart(const PipelineInputs& in, ChartModel& chart);
+
 // Whether a single-chart pipeline exists for the mode.
 bool IsModeBuilt(int mode);
 // Runs the mode's pipeline on the chart; false (chart untouched) when the mode has none.

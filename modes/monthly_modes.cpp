@@ -15,9 +15,39 @@ constexpr ColorRef kSky = Rgb(0, 204, 255);
 constexpr ColorRef kGold = Rgb(255, 204, 0);
 constexpr ColorRef kLavender = Rgb(150, 150, 255);
 constexpr ColorRef kCompanionGreen = Rgb(0, 128, 0);
+constexpr std::string_view kCompanionName = "보조 지표";
 
-SeriesRow MeanLine(int k, ColorRef color) {
-  return {.look = {.style = SeriesStyle::Line, .color = color}, .values = LineOf(MeanSlot(k))};
+// Names of the running means by window length in months.
+std::string_view MeanName(int months) {
+  switch (months) {
+    case 12:
+      return "12개월 평균";
+    case 24:
+      return "24개월 평균";
+    case 36:
+      return "36개월 평균";
+    case 60:
+      return "60개월 평균";
+    case 120:
+      return "120개월 평균";
+    case 180:
+      return "180개월 평균";
+    case 240:
+      return "240개월 평균";
+    case 360:
+      return "360개월 평균";
+    case 600:
+      return "600개월 평균";
+    case 1200:
+      return "1200개월 평균";
+    default:
+      return {};
+  }
+}
+
+SeriesRow MeanLine(MeanWindow mean, ColorRef color) {
+  return {.look = {.style = SeriesStyle::Line, .color = color, .name = MeanName(mean.months)},
+          .values = LineOf(mean.slot)};
 }
 
 SeriesRow VolumeBarRow() {
@@ -48,16 +78,17 @@ const std::array<SeriesRow, 9>& MonthlySeries() {
                 .inMainRange = true,
                 .showTwoYearLink = true},
        .values = CandleValues()},
-      MeanLine(0, kOrange),
-      MeanLine(1, kLime),
-      MeanLine(2, kPink),
-      MeanLine(3, kSky),
-      MeanLine(4, kGold),
-      MeanLine(5, kLavender),
+      MeanLine(kMonthlyMeans[0], kOrange),
+      MeanLine(kMonthlyMeans[1], kLime),
+      MeanLine(kMonthlyMeans[2], kPink),
+      MeanLine(kMonthlyMeans[3], kSky),
+      MeanLine(kMonthlyMeans[4], kGold),
+      MeanLine(kMonthlyMeans[5], kLavender),
       {.look = {.style = SeriesStyle::Line,
                 .color = kCompanionGreen,
                 .width = 2,
-                .showTwoYearLink = true},
+                .showTwoYearLink = true,
+                .name = kCompanionName},
        .values = CompanionLine()},
       VolumeBarRow(),
   }};
@@ -85,18 +116,21 @@ const std::array<SeriesRow, 13>& RangeSearchSeries() {
                 .downColor = kBlue,
                 .inMainRange = true},
        .values = CandleValues()},
-      {.look = {.style = SeriesStyle::Line, .color = kCompanionGreen, .width = 2},
+      {.look = {.style = SeriesStyle::Line,
+                .color = kCompanionGreen,
+                .width = 2,
+                .name = kCompanionName},
        .values = CompanionLine()},
-      MeanLine(0, kOrange),
-      MeanLine(1, kLime),
-      MeanLine(2, kPink),
-      MeanLine(3, kSky),
-      MeanLine(4, kGold),
-      MeanLine(5, kOrange),
-      MeanLine(6, kLime),
-      MeanLine(7, kPink),
-      MeanLine(8, kSky),
-      MeanLine(9, kLavender),
+      MeanLine(kRangeSearchMeans[0], kOrange),
+      MeanLine(kRangeSearchMeans[1], kLime),
+      MeanLine(kRangeSearchMeans[2], kPink),
+      MeanLine(kRangeSearchMeans[3], kSky),
+      MeanLine(kRangeSearchMeans[4], kGold),
+      MeanLine(kRangeSearchMeans[5], kOrange),
+      MeanLine(kRangeSearchMeans[6], kLime),
+      MeanLine(kRangeSearchMeans[7], kPink),
+      MeanLine(kRangeSearchMeans[8], kSky),
+      MeanLine(kRangeSearchMeans[9], kLavender),
       VolumeBarRow(),
   }};
   return rows;

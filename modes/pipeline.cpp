@@ -144,6 +144,8 @@ void ApplyLook(ChartSeries& s, const SeriesLook& look) {
   s.showTwoYearLink = look.showTwoYearLink;
   s.baseLift = look.baseLift;
   if (look.horizontalLabels) s.horizontalLabels = *look.horizontalLabels;
+  s.name = look.name;
+  s.plainUnderLogScale = look.plainUnderLogScale;
   s.points.clear();
 }
 
@@ -277,12 +279,13 @@ std::vector<double> TrailingMax(const std::vector<double>& a, std::size_t m) {
 
 // Marks the points whose value beats every other value within window - 1 places on either side,
 // exactly as comparing one by one would, NaN included (a NaN compares false either way).
-std::vector<bool> SwingExtremes(const std::vector<double>& a, int window, SwingKind kind) {
+std::vector<bool> SwingExtremes(const std::vector<double>& a, int window, SwingKind kind,
+                                std::size_t first) {
   const std::size_t n = a.size();
   const std::size_t w = static_cast<std::size_t>(window);
   const std::size_t m = w - 1;
   std::vector<bool> marked(n, false);
-  if (n <= w) return marked;
+  if (n <= first) return marked;
 
   std::vector<std::size_t> nanBefore(n + 1, 0);
   for (std::size_t i = 0; i < n; ++i) nanBefore[i + 1] = nanBefore[i] + (std::isnan(a[i]) ? 1 : 0);
@@ -290,8 +293,9 @@ std::vector<bool> SwingExtremes(const std::vector<double>& a, int window, SwingK
   const std::vector<double> reversed(a.rbegin(), a.rend());
   const std::vector<double> rightMaxReversed = TrailingMax(reversed, m);
 
-  for (std::size_t j = w; j < n; ++j) {
+  for (std::size_t j = first; j < n; ++j) {
     const std::size_t rightEnd = std::min(n - 1, j + m);  // inclusive; j itself when none
+    const std::size_t leftStart = j > m ? j - m : 0;
     const double left = leftMax[j - 1];
     const double right = rightEnd > j ? rightMaxReversed[n - 1 - (j + 1)] : kNone;
     const double others = std::max(left, right);
@@ -301,7 +305,7 @@ std::vector<bool> SwingExtremes(const std::vector<double>& a, int window, SwingK
       marked[j] = true;  // no neighbours to beat
     } else {
       const std::size_t nans =
-          (nanBefore[j] - nanBefore[j - m]) + (nanBefore[rightEnd + 1] - nanBefore[j + 1]);
+          (nanBefore[j] - nanBefore[leftStart]) + (nanBefore[rightEnd + 1] - nanBefore[j + 1]);
       marked[j] = nans == 0 && a[j] > others;
     }
   }
@@ -310,16 +314,18 @@ std::vector<bool> SwingExtremes(const std::vector<double>& a, int window, SwingK
 
 }  // namespace
 
-void SetSwingLabels(ChartSeries& series, int window, SwingKind kind) {
-  if (window < 1) return;
+void SetSwingLabels(ChartSeries& series, int window, SwingKind kind, int firstPoint) {
+  if (window < 1 || firstPoint < 0) return;
+  // Point j - 1 loses its label when j gets one, so the first point examined is at least 1.
+  const std::size_t first = static_cast<std::size_t>(firstPoint > 0 ? firstPoint : window);
   std::vector<ChartPoint>& pts = series.points;
   std::vector<double> highs(pts.size()), negLows(pts.size());
   for (std::size_t i = 0; i < pts.size(); ++i) {
     highs[i] = pts[i].high;
     negLows[i] = -pts[i].low;  // a trough is a peak of the negated lows
   }
-  const std::vector<bool> peaks = SwingExtremes(highs, window, kind);
-  const std::vector<bool> troughs = SwingExtremes(negLows, window, kind);
+  const std::vector<bool> peaks = SwingExtremes(highs, window, kind, first);
+  const std::vector<bool> troughs = SwingExtremes(negLows, window, kind, first);
   for (std::size_t j = 0; j < pts.size(); ++j) {
     if (peaks[j]) {
       pts[j - 1].upperLabel.clear();
@@ -337,7 +343,7 @@ void AppendSeriesTable(ChartModel& chart, std::span<const SeriesRow> rows,
   if (rows.empty()) return;
   AppendSeries(chart, rows.front(), work, range);
   ChartSeries& candle = chart.series.back();
-  SetSwingLabels(candle, swings.WindowFor(candle.points.size()), swings.kind);
+  SetSwingLabels(candle, swings.WindowFor(candle.points.size()), swings.kind, swings.firstPoint);
   for (const SeriesRow& row : rows.subspan(1)) AppendSeries(chart, row, work, range);
 }
 

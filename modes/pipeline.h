@@ -103,6 +103,10 @@ struct SeriesLook {
   double baseLift = 0.0;
   // Written only where a table states it; otherwise workSeries keeps its previous value.
   std::optional<bool> horizontalLabels = std::nullopt;
+  // Shown in the value readout and the data export; empty = named by its place.
+  std::string_view name = {};
+  // A main-pane line whose values the pipeline leaves as they are under the log scale.
+  bool plainUnderLogScale = false;
 };
 
 // Fills the values (and where the recipe says so `valid` and `rising`) of workPoint from a
@@ -147,12 +151,15 @@ enum class SwingKind {
 // Window of the modes that scale it with the data: max(3, points / 50).
 int ScaledSwingWindow(std::size_t points);
 // Marks peaks (upperLabel) and troughs (lowerLabel) with their date label; of two labelled
-// neighbours only the later keeps its label. Runs in time linear in the points for any window.
-void SetSwingLabels(ChartSeries& series, int window, SwingKind kind);
+// neighbours only the later keeps its label. Points from firstPoint on are examined (0: from the
+// window on), each against the neighbours that exist within window - 1 places. Runs in time
+// linear in the points for any window.
+void SetSwingLabels(ChartSeries& series, int window, SwingKind kind, int firstPoint = 0);
 // Swing labels of a mode: a fixed window, or 0 for ScaledSwingWindow.
 struct SwingRule {
   int window = 0;
   SwingKind kind = SwingKind::NonStrict;
+  int firstPoint = 0;  // 0: the window
   int WindowFor(std::size_t points) const {
     return window > 0 ? window : ScaledSwingWindow(points);
   }

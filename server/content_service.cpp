@@ -2,12 +2,15 @@
 
 #include <fmt/format.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "server/bounded_http.h"
 #include "server/path_guard.h"
 #include "server/update_listing.h"
+#include "server/update_signer.h"
 
 namespace orvane::server {
 namespace {
@@ -139,14 +142,32 @@ void ContentService::Route() {
     const std::string& path = req.path;
     const std::string_view listing = kUpdatePath;
     if (path == listing || path == listing.substr(0, listing.size() - 1)) {
-      res.set_content(BuildUpdateListing(config_.updateDir), "text/html; charset=utf-8");
+      res.set_content(BuildUpdateListing(config_.updateDir, config_.signer != nullptr),
+                      "text/html; charset=utf-8");
       return;
     }
     std::optional<fs::path> file;
     if (path.starts_with(listing)) {
       std::error_code ec;
       const fs::path updateRoot = fs::canonical(config_.updateDir, ec);
-      if (!ec) file = ResolveUnderRoot(updateRoot, path.substr(listing.size() - 1));
+      if (ec) {
+        res.status = 404;
+        return;
+      }
+      const std::string name = path.substr(listing.size() - 1);
+      if (config_.signer && name.ends_with(kSignatureSuffix)) {
+        // Signatures come from the key only, never from a possibly stale file beside the build.
+        const auto signedFile =
+            ResolveUnderRoot(updateRoot, name.substr(0, name.size() - kSignatureSuffix.size()));
+        const auto signature = signedFile ? config_.signer->SignFile(*signedFile) : std::nullopt;
+        if (signature) {
+          res.set_content(*signature, "application/octet-stream");
+        } else {
+          res.status = 404;
+        }
+        return;
+      }
+      file = ResolveUnderRoot(updateRoot, name);
     } else {
       file = ResolveUnderRoot(root_, path);
     }
@@ -172,8 +193,22 @@ void ContentService::Route() {
   });
 }
 
-bool ContentService::Run() { return http_->listen_after_bind(); }
+bool ContentService::Run() {
+  runStarted_ = true;
+  if (stopRequested_) return true;
+  const bool ok = http_->listen_after_bind();
+  runEnded_ = true;
+  return ok;
+}
 
-void ContentService::Stop() { http_->stop(); }
+void ContentService::Stop() {
+  stopRequested_ = true;
+  if (runStarted_) {
+    // A stop that comes before the loop has started would be lost: wait for the loop.
+    while (!runEnded_ && !http_->is_running())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  http_->stop();
+}
 
 }  // namespace orvane::server

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -8,12 +9,15 @@
 namespace orvane::server {
 
 class BoundedHttpServer;
+class UpdateSigner;
 
 struct ContentServiceConfig {
   std::string listen = "127.0.0.1";
   int port = 8080;  // 0: any free port
   std::filesystem::path root;
   std::filesystem::path updateDir;
+  // Set: every NAME.sig under /UpdateFiles/ is made from NAME with this key.
+  std::shared_ptr<const UpdateSigner> signer;
   // Receives one line per request (without line end); may be called from several threads.
   std::function<void(const std::string&)> log;
 };
@@ -40,6 +44,10 @@ class ContentService {
   ContentServiceConfig config_;
   std::filesystem::path root_;  // canonical
   std::unique_ptr<BoundedHttpServer> http_;
+  // The HTTP library's stop() does nothing until its loop runs, so Stop and Run meet on these.
+  std::atomic<bool> runStarted_{false};
+  std::atomic<bool> runEnded_{false};
+  std::atomic<bool> stopRequested_{false};
   int port_ = 0;
 };
 

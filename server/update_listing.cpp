@@ -11,6 +11,10 @@ namespace orvane::server {
 
 namespace fs = std::filesystem;
 
+namespace {
+constexpr std::uintmax_t kSignatureBytes = 64;
+}  // namespace
+
 bool IsListableName(std::string_view name) {
   if (name.empty() || name.front() == '.') return false;
   return std::all_of(name.begin(), name.end(), [](char c) {
@@ -19,7 +23,7 @@ bool IsListableName(std::string_view name) {
   });
 }
 
-std::string BuildUpdateListing(const fs::path& dir) {
+std::string BuildUpdateListing(const fs::path& dir, bool signed_) {
   struct Entry {
     std::string name;
     std::uintmax_t size;
@@ -33,7 +37,13 @@ std::string BuildUpdateListing(const fs::path& dir) {
     if (!IsListableName(name)) continue;
     const auto file = ResolveUnderRoot(root, "/" + name);
     std::error_code sizeEc;
-    if (file) entries.push_back({name, fs::file_size(*file, sizeEc)});
+    if (!file) continue;
+    if (!signed_) {
+      entries.push_back({name, fs::file_size(*file, sizeEc)});
+    } else if (!name.ends_with(kSignatureSuffix) && fs::is_regular_file(*file, sizeEc)) {
+      entries.push_back({name, fs::file_size(*file, sizeEc)});
+      entries.push_back({name + std::string(kSignatureSuffix), kSignatureBytes});
+    }
   }
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });

@@ -31,19 +31,29 @@ std::string JoinLines(std::string_view page) {
   return joined;
 }
 
-std::string NormaliseHost(std::string_view host) {
-  std::string text(host);
-  if (text.empty()) return std::string(kDefaultUpdateHost);
-  // "[::1]:8080" keeps its brackets; a bare host gets the default port.
+namespace {
+
+// The length of the host part of "HOST[:PORT]"; "[::1]:8080" keeps its brackets.
+std::size_t HostLength(std::string_view text) {
   const std::size_t colon = text.rfind(':');
   const std::size_t bracket = text.rfind(']');
   const bool hasPort =
-      colon != std::string::npos && (bracket == std::string::npos || colon > bracket);
-  if (!hasPort) text += ":" + std::string(kDefaultUpdatePort);
+      colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket);
+  return hasPort ? colon : text.size();
+}
+
+}  // namespace
+
+std::string NormaliseHost(std::string_view host) {
+  std::string text(host);
+  if (text.empty()) return std::string(kDefaultUpdateHost);
+  // A bare host gets the default port.
+  if (HostLength(text) == text.size()) text += ":" + std::string(kDefaultUpdatePort);
   return text;
 }
 
-std::string ResolveUpdateHost(const std::vector<std::string>& args, const char* environment) {
+std::string ResolveUpdateHost(const std::vector<std::string>& args, const char* updateHostEnv,
+                              const char* loginHostEnv) {
   static constexpr std::string_view kOption = "--update-host";
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
@@ -51,7 +61,11 @@ std::string ResolveUpdateHost(const std::vector<std::string>& args, const char* 
     if (arg.starts_with(kOption) && arg.size() > kOption.size() && arg[kOption.size()] == '=')
       return NormaliseHost(arg.substr(kOption.size() + 1));
   }
-  if (environment != nullptr && *environment != '\0') return NormaliseHost(environment);
+  if (updateHostEnv != nullptr && *updateHostEnv != '\0') return NormaliseHost(updateHostEnv);
+  if (loginHostEnv != nullptr && *loginHostEnv != '\0') {
+    const std::string_view login = loginHostEnv;
+    return NormaliseHost(login.substr(0, HostLength(login)));
+  }
   return std::string(kDefaultUpdateHost);
 }
 

@@ -20,8 +20,10 @@ std::string JoinLines(std::string_view page);
 // "HOST[:PORT]" -> "HOST:PORT"; a missing port is the reference service's HTTP port.
 std::string NormaliseHost(std::string_view host);
 
-// "--update-host HOST[:PORT]" (or "=HOST") wins over the environment value; the rest of the
-// command line, the main program's token included, is ignored.
-std::string ResolveUpdateHost(const std::vector<std::string>& args, const char* environment);
+// "--update-host HOST[:PORT]" (or "=HOST") wins over ORVANE_UPDATE_HOST (HOST[:PORT]), which
+// wins over the host of ORVANE_LOGIN_HOST: the login port given there is a UDP port, so only the
+// host is taken. The rest of the command line, the main program's token included, is ignored.
+std::string ResolveUpdateHost(const std::vector<std::string>& args, const char* updateHostEnv,
+                              const char* loginHostEnv);
 
 }  // namespace zentrel

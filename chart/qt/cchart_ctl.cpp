@@ -1,18 +1,74 @@
 #include "chart/qt/cchart_ctl.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QStandardPaths>
 #include <QTimerEvent>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <cmath>
 #include <mutex>
 
+#include "chart/chart_export.h"
+#include "chart/qt/chart_render.h"
 #include "chart/qt/qt_canvas.h"
 
 namespace orvane {
+namespace {
 
-CCHARTctl::CCHARTctl(QWidget* parent) : QWidget(parent) {
+// One wheel notch shows this share of the points; the other way round its inverse.
+constexpr double kZoomPerNotch = 0.8;
+constexpr int kWheelNotch = 120;
+constexpr int kBoxOffset = 16;
+constexpr int kBoxPadding = 6;
+constexpr int kBoxColumnGap = 14;
+const QColor kCrosshairColor(70, 70, 70, 170);
+const QColor kBoxBorderColor(120, 120, 120);
+const QColor kBoxFill(255, 255, 255, 235);
+
+QColor ToQColor(ColorRef c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+
+QString DefaultExportFolder() {
+  QString base = QCoreApplication::applicationDirPath();
+  if (base.isEmpty() || !QFileInfo(base).isWritable()) {
+    base = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+  }
+  return QDir(base).filePath(QStringLiteral("ExcelFile"));
+}
+
+bool SameView(const ChartView& a, const ChartView& b) {
+  return a.firstIndex == b.firstIndex && a.visibleCount == b.visibleCount &&
+         a.lastIndex == b.lastIndex;
+}
+
+}  // namespace
+
+CCHARTctl::CCHARTctl(QWidget* parent) : QWidget(parent), exportFolder_(DefaultExportFolder()) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  // Resolved once: looking a font up costs more than laying out the whole readout box.
+  readoutFont_ = ChartQFont(FontSpec{std::string(kDialogFace), 12, 400, 0});
+  readoutBoldFont_ = readoutFont_;
+  readoutBoldFont_.setBold(true);
   model_.Attach();
   model_.SetPainter([this](ChartModel&) {
+    // A DrawChart from a pipeline brings new series: its view becomes the home view.
+    if (!showingOwnView_) {
+      homeView_ = model_.view;
+      readout_.reset();
+      dragging_ = false;
+    }
     const bool painted = PaintFrame();
     if (painted && isVisible()) repaint();
     return painted;
@@ -35,23 +91,45 @@ bool CCHARTctl::PaintFrame() {
   if (!painted) return false;
   frame_ = std::move(image);
   frameIsFresh_ = true;
+  ++fullPaints_;
+  geometry_ =
+      ChartGeometry::Compute(model_.series, model_.settings, model_.view, width(), height());
+  geometryValid_ = true;
+  if (readout_) {
+    readout_ = ReadoutAt(model_.series, model_.settings, geometry_, readout_->index);
+    if (readout_) RenderReadoutBox();
+  }
   return true;
 }
 
-void CCHARTctl::paintEvent(QPaintEvent*) {
+void CCHARTctl::paintEvent(QPaintEvent* event) {
   bool hasSeries = false;
   {
     std::lock_guard lock(model_.seriesLock);
     hasSeries = !model_.series.empty();
   }
   const QSize deviceSize = size() * devicePixelRatioF();
+  const bool frameFits = !frame_.isNull() && frame_.size() == deviceSize;
+  // Only the crosshair moved: the cached frame is still the chart.
+  const bool overlayOnly = overlayOnly_ && frameFits;
+  overlayOnly_ = false;
   // Every paint request repaints from the series, except right after DrawChart made the frame.
-  if (hasSeries && !(frameIsFresh_ && frame_.size() == deviceSize)) PaintFrame();
+  if (hasSeries && !overlayOnly && !(frameIsFresh_ && frameFits)) PaintFrame();
   frameIsFresh_ = false;
 
   QPainter painter(this);
   if (hasSeries && !frame_.isNull()) {
-    painter.drawImage(QPoint(0, 0), frame_);
+    const double ratio = frame_.devicePixelRatio();
+    // Clipped to one rectangle at a time: blending through the whole many-rectangle region of
+    // a crosshair move costs several times as much.
+    for (const QRect& r : event->region()) {
+      painter.setClipRect(r);
+      painter.drawImage(
+          QRectF(r), frame_,
+          QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio));
+    }
+    painter.setClipping(false);
+    DrawOverlay(painter);
     return;
   }
   QtCanvas canvas(painter);
@@ -67,6 +145,317 @@ void CCHARTctl::timerEvent(QTimerEvent* event) {
 void CCHARTctl::closeEvent(QCloseEvent* event) {
   model_.workerState = ChartModel::kStop;
   QWidget::closeEvent(event);
+}
+
+void CCHARTctl::ShowView(ChartView view) {
+  if (SameView(view, model_.view)) return;
+  showingOwnView_ = true;
+  model_.DrawChart(view);
+  showingOwnView_ = false;
+}
+
+void CCHARTctl::ResetView() { ShowView(homeView_); }
+
+void CCHARTctl::ShowCrosshairAt(int x, int y) {
+  if (!geometryValid_) return;
+  std::optional<PointIndex> index;
+  {
+    std::lock_guard lock(model_.seriesLock);
+    index = SnapToPoint(geometry_, model_.series, x);
+  }
+  if (!index) {
+    HideCrosshair();
+    return;
+  }
+  PlaceCrosshair(*index, y);
+}
+
+void CCHARTctl::HideCrosshair() {
+  if (!readout_) return;
+  const QRegion before = OverlayRegion();
+  readout_.reset();
+  UpdateOverlay(before);
+}
+
+void CCHARTctl::PlaceCrosshair(PointIndex index, int y) {
+  const QRegion before = OverlayRegion();
+  const bool sameIndex = readout_ && readout_->index == index;
+  if (!sameIndex) {
+    std::lock_guard lock(model_.seriesLock);
+    readout_ = ReadoutAt(model_.series, model_.settings, geometry_, index);
+    if (readout_) RenderReadoutBox();
+  }
+  crosshairY_ = y;
+  if (readout_) {
+    const QSize box = readoutBox_.deviceIndependentSize().toSize();
+    int left = readout_->x + kBoxOffset;
+    if (left + box.width() > width()) left = readout_->x - kBoxOffset - box.width();
+    int top = std::min(y + kBoxOffset, height() - box.height());
+    boxOrigin_ = QPoint(std::max(0, left), std::max(0, top));
+  }
+  UpdateOverlay(before);
+}
+
+QRegion CCHARTctl::OverlayRegion() const {
+  if (!readout_) return {};
+  QRegion region(readout_->x - 1, 0, 3, geometry_.plotBottom + 1);
+  region += QRect(0, crosshairY_ - 1, geometry_.plotRight + 1, 3);
+  region += QRect(boxOrigin_, readoutBox_.deviceIndependentSize().toSize());
+  return region;
+}
+
+void CCHARTctl::UpdateOverlay(const QRegion& before) {
+  const QRegion dirty = before + OverlayRegion();
+  if (dirty.isEmpty()) return;
+  overlayOnly_ = true;
+  update(dirty);
+}
+
+void CCHARTctl::RenderReadoutBox() {
+  struct Row {
+    QString name, value;
+    QColor color;
+  };
+  std::vector<Row> rows;
+  const QColor black(0, 0, 0);
+  if (readout_->candle) {
+    static const char* const kNames[] = {"시가", "고가", "저가", "종가"};
+    for (int i = 0; i < 4; ++i) {
+      rows.push_back({QString::fromUtf8(kNames[i]),
+                      QString::fromStdString(FormatReadoutValue((*readout_->candle)[i])), black});
+    }
+  }
+  for (const ReadoutValue& line : readout_->lines) {
+    rows.push_back({QString::fromStdString(line.name),
+                    line.value ? QString::fromStdString(FormatReadoutValue(*line.value)) : "-",
+                    ToQColor(line.color)});
+  }
+
+  const QFont& font = readoutFont_;
+  const QFont& bold = readoutBoldFont_;
+  const QFontMetrics metrics(font), boldMetrics(bold);
+  const QString date =
+      readout_->date.empty() ? QStringLiteral("-") : QString::fromStdString(readout_->date);
+  int nameWidth = 0, valueWidth = 0;
+  for (const Row& row : rows) {
+    nameWidth = std::max(nameWidth, metrics.horizontalAdvance(row.name));
+    valueWidth = std::max(valueWidth, metrics.horizontalAdvance(row.value));
+  }
+  const int lineHeight = metrics.height();
+  const int innerWidth =
+      std::max(boldMetrics.horizontalAdvance(date), nameWidth + kBoxColumnGap + valueWidth);
+  const QSize size(
+      innerWidth + 2 * kBoxPadding,
+      boldMetrics.height() + static_cast<int>(rows.size()) * lineHeight + 2 * kBoxPadding);
+
+  const double ratio = devicePixelRatioF();
+  readoutBox_ = QImage(size * ratio, QImage::Format_ARGB32_Premultiplied);
+  readoutBox_.setDevicePixelRatio(ratio);
+  readoutBox_.fill(Qt::transparent);
+  QPainter p(&readoutBox_);
+  p.setPen(kBoxBorderColor);
+  p.setBrush(kBoxFill);
+  p.drawRect(QRectF(0.5, 0.5, size.width() - 1.0, size.height() - 1.0));
+  p.setFont(bold);
+  p.setPen(black);
+  p.drawText(QPoint(kBoxPadding, kBoxPadding + boldMetrics.ascent()), date);
+  p.setFont(font);
+  int baseline = kBoxPadding + boldMetrics.height() + metrics.ascent();
+  for (const Row& row : rows) {
+    p.setPen(row.color);
+    p.drawText(QPoint(kBoxPadding, baseline), row.name);
+    p.drawText(QPoint(size.width() - kBoxPadding - metrics.horizontalAdvance(row.value), baseline),
+               row.value);
+    baseline += lineHeight;
+  }
+}
+
+void CCHARTctl::DrawOverlay(QPainter& painter) const {
+  if (!readout_) return;
+  // One-pixel rectangles: a translucent pen line costs ten times as much on a large widget.
+  painter.fillRect(QRect(readout_->x, 0, 1, geometry_.plotBottom + 1), kCrosshairColor);
+  if (crosshairY_ >= 0 && crosshairY_ <= geometry_.plotBottom) {
+    painter.fillRect(QRect(0, crosshairY_, geometry_.plotRight + 1, 1), kCrosshairColor);
+  }
+  painter.setClipRect(QRect(boxOrigin_, readoutBox_.deviceIndependentSize().toSize()));
+  painter.drawImage(boxOrigin_, readoutBox_);
+  painter.setClipping(false);
+}
+
+void CCHARTctl::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  if (dragging_ && geometryValid_ && geometry_.step > 0.0) {
+    // Dragging right brings earlier points into view.
+    const int shift = -static_cast<int>(std::lround((at.x() - dragStartX_) / geometry_.step));
+    if (shift != dragShift_) {
+      dragShift_ = shift;
+      int available = 0;
+      {
+        std::lock_guard lock(model_.seriesLock);
+        available = AvailablePoints(model_.series, homeView_);
+      }
+      if (available > 0) ShowView(PanView(dragStartView_, available, shift));
+    }
+  }
+  ShowCrosshairAt(at.x(), at.y());
+  QWidget::mouseMoveEvent(event);
+}
+
+void CCHARTctl::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    dragging_ = true;
+    dragStartX_ = event->position().toPoint().x();
+    dragShift_ = 0;
+    dragStartView_ = model_.view;
+  }
+  QWidget::mousePressEvent(event);
+}
+
+void CCHARTctl::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) dragging_ = false;
+  QWidget::mouseReleaseEvent(event);
+}
+
+void CCHARTctl::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    dragging_ = false;
+    ResetView();
+    const QPoint at = event->position().toPoint();
+    ShowCrosshairAt(at.x(), at.y());
+  }
+  QWidget::mouseDoubleClickEvent(event);
+}
+
+void CCHARTctl::wheelEvent(QWheelEvent* event) {
+  if (!geometryValid_) return QWidget::wheelEvent(event);
+  wheelRemainder_ += event->angleDelta().y();
+  const int notches = wheelRemainder_ / kWheelNotch;
+  event->accept();
+  if (notches == 0) return;
+  wheelRemainder_ -= notches * kWheelNotch;
+  const QPoint at = event->position().toPoint();
+  int available = 0;
+  {
+    std::lock_guard lock(model_.seriesLock);
+    available = AvailablePoints(model_.series, homeView_);
+  }
+  if (available == 0) return;
+  // Turning the wheel away from the user zooms in.
+  ShowView(ZoomView(model_.view, available, ViewPosAt(geometry_, at.x()),
+                    std::pow(kZoomPerNotch, notches)));
+  ShowCrosshairAt(at.x(), at.y());
+}
+
+void CCHARTctl::StepCrosshair(int delta) {
+  if (!geometryValid_) return;
+  int available = 0, visibleEnd = 0;
+  {
+    std::lock_guard lock(model_.seriesLock);
+    if (model_.series.empty()) return;
+    available = AvailablePoints(model_.series, homeView_);
+    visibleEnd = static_cast<int>(geometry_.VisibleEnd(model_.series.front()));
+  }
+  if (visibleEnd <= geometry_.firstIndex) return;
+  if (!readout_) {
+    PlaceCrosshair(PointIndex{visibleEnd - 1},
+                   (geometry_.mainPane.top + geometry_.mainPane.bottom) / 2);
+    return;
+  }
+  const int target = static_cast<int>(readout_->index) + delta;
+  if (target < 0 || target >= available) return;
+  // Stepping past either edge moves the window along by one point.
+  if (target < geometry_.firstIndex || target >= visibleEnd) {
+    ShowView(PanView(model_.view, available, delta));
+  }
+  PlaceCrosshair(PointIndex{target}, crosshairY_);
+}
+
+void CCHARTctl::keyPressEvent(QKeyEvent* event) {
+  const bool control = event->modifiers() == Qt::ControlModifier;
+  if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+    StepCrosshair(event->key() == Qt::Key_Left ? -1 : 1);
+  } else if (event->key() == Qt::Key_Escape && readout_) {
+    HideCrosshair();
+  } else if (event->key() == Qt::Key_Home) {
+    ResetView();
+  } else if (event->matches(QKeySequence::Save)) {
+    SaveWithDialog();
+  } else if (event->matches(QKeySequence::Copy)) {
+    CopyImage();
+  } else if (control && event->key() == Qt::Key_E) {
+    const QString path = ExportCsv();
+    const QString note = path.isEmpty()
+                             ? QStringLiteral("CSV를 저장하지 못했습니다: ") + exportFolder_
+                             : QStringLiteral("CSV 저장: ") + path;
+    QToolTip::showText(mapToGlobal(QPoint(20, 20)), note, this);
+  } else {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+}
+
+void CCHARTctl::leaveEvent(QEvent* event) {
+  HideCrosshair();
+  QWidget::leaveEvent(event);
+}
+
+bool CCHARTctl::SaveImage(const QString& path) {
+  bool ok = false;
+  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    ok = RenderChartSvg(model_, width(), height(), resources_, path.toStdString());
+  } else {
+    ok = !frame_.isNull() && frame_.save(path, "PNG");
+  }
+  emit exported(path, ok);
+  return ok;
+}
+
+bool CCHARTctl::CopyImage() {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (frame_.isNull() || clipboard == nullptr) return false;
+  clipboard->setImage(frame_);
+  return true;
+}
+
+QString CCHARTctl::ExportCsv() {
+  std::string csv, name;
+  {
+    std::lock_guard lock(model_.seriesLock);
+    if (model_.series.empty() || model_.series.front().points.empty()) return {};
+    csv = ChartCsv(model_.series, model_.settings, model_.view);
+    name = ExportFileName(model_.series, model_.settings, model_.view, "csv");
+  }
+  const QString path = QDir(exportFolder_).filePath(QString::fromStdString(name));
+  QFile file(path);
+  const bool ok =
+      QDir().mkpath(exportFolder_) && file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+      file.write(csv.data(), static_cast<qint64>(csv.size())) == static_cast<qint64>(csv.size()) &&
+      file.flush();
+  file.close();
+  emit exported(path, ok);
+  return ok ? path : QString();
+}
+
+void CCHARTctl::SaveWithDialog() {
+  QDir().mkpath(exportFolder_);
+  std::string name;
+  {
+    std::lock_guard lock(model_.seriesLock);
+    name = ExportFileName(model_.series, model_.settings, model_.view, "png");
+  }
+  const QString png = QStringLiteral("PNG 그림 (*.png)");
+  const QString svg = QStringLiteral("SVG 그림 (*.svg)");
+  QString filter = png;
+  QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("차트 저장"), QDir(exportFolder_).filePath(QString::fromStdString(name)),
+      png + QStringLiteral(";;") + svg, &filter);
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += filter == svg ? ".svg" : ".png";
+  if (!SaveImage(path)) {
+    QToolTip::showText(mapToGlobal(QPoint(20, 20)), QStringLiteral("저장하지 못했습니다: ") + path,
+                       this);
+  }
 }
 
 }  // namespace orvane

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QFont>
 #include <QImage>
+#include <QString>
 #include <QWidget>
+#include <optional>
 
+#include "chart/chart_geometry.h"
+#include "chart/chart_interaction.h"
 #include "chart/chart_model.h"
 #include "chart/chart_painter.h"
 
@@ -10,6 +15,12 @@ namespace orvane {
 
 // The chart control: shows a ChartModel. DrawChart paints the whole chart into an off-screen
 // image and then shows it, so a half-drawn chart is never on screen.
+//
+// Over the finished image the control draws a crosshair with a value readout that follows the
+// mouse (Left/Right step it, Escape or leaving hides it) without repainting the chart. The wheel
+// zooms around the cursor, dragging pans, a double-click or Home returns to the view the last
+// DrawChart call set. Ctrl+S saves the chart as PNG or SVG, Ctrl+C copies it, Ctrl+E writes the
+// visible data as CSV into the export folder.
 class CCHARTctl : public QWidget {
   Q_OBJECT
 
@@ -25,20 +36,88 @@ class CCHARTctl : public QWidget {
 
   // The last finished full paint (device pixels, with its pixel ratio); null before the first.
   const QImage& Frame() const { return frame_; }
+  // Full paints run so far (the crosshair never adds one).
+  int FullPaintCount() const { return fullPaints_; }
+
+  // The view the last DrawChart call set; zooming and panning start from and return to it.
+  ChartView HomeView() const { return homeView_; }
+  // Shows another window onto the same series (zoom and pan); the home view stays.
+  void ShowView(ChartView view);
+  void ResetView();
+
+  // Crosshair on the point nearest to column x; hides it when nothing is visible.
+  void ShowCrosshairAt(int x, int y);
+  void HideCrosshair();
+  const std::optional<Readout>& CurrentReadout() const { return readout_; }
+
+  // Folder of the CSV export and the first folder of the save dialog; created when missing.
+  // Defaults to "ExcelFile" in the working folder (the program's folder when writable, else the
+  // per-user data folder), where the single-chart window keeps it too.
+  void SetExportFolder(const QString& folder) { exportFolder_ = folder; }
+  QString ExportFolder() const { return exportFolder_; }
+  // The visible chart as PNG, or SVG when the name ends in ".svg".
+  bool SaveImage(const QString& path);
+  bool CopyImage();
+  // Writes the visible data into the export folder; the file's path, or empty on failure.
+  QString ExportCsv();
+
+ signals:
+  // A file written by an export, or a failure to write one.
+  void exported(const QString& path, bool ok);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   // Runs the full paint into a new off-screen image; keeps the old one when nothing was drawn.
   bool PaintFrame();
+  // Crosshair on a point index; the horizontal line at row y.
+  void PlaceCrosshair(PointIndex index, int y);
+  // Area the overlay covers now: both crosshair lines and the readout box.
+  QRegion OverlayRegion() const;
+  void UpdateOverlay(const QRegion& before);
+  void RenderReadoutBox();
+  void DrawOverlay(QPainter& painter) const;
+  void SaveWithDialog();
+  void StepCrosshair(int delta);
 
   ChartModel model_;
   ChartResources resources_;
   QImage frame_;
   bool frameIsFresh_ = false;
+  int fullPaints_ = 0;
+
+  // Geometry of the frame, for the overlay; valid while geometryValid_.
+  ChartGeometry geometry_;
+  bool geometryValid_ = false;
+  ChartView homeView_;
+  bool showingOwnView_ = false;
+  // Set while only the overlay needs repainting; the frame is drawn from the cached image.
+  bool overlayOnly_ = false;
+
+  std::optional<Readout> readout_;
+  int crosshairY_ = 0;
+  QImage readoutBox_;
+  QFont readoutFont_;
+  QFont readoutBoldFont_;
+  QPoint boxOrigin_;
+
+  bool dragging_ = false;
+  int dragStartX_ = 0;
+  int dragShift_ = 0;
+  ChartView dragStartView_;
+  int wheelRemainder_ = 0;
+
+  QString exportFolder_;
 };
 
 }  // namespace orvane

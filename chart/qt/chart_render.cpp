@@ -46,16 +46,23 @@ bool RenderChartPng(ChartModel& chart, const RenderOptions& options, const std::
 }
 
 bool RenderChartSvg(ChartModel& chart, const RenderOptions& options, const std::string& path) {
+  return RenderChartSvg(chart, options.width, options.height, ResourcesFor(options), path);
+}
+
+bool RenderChartSvg(ChartModel& chart, int width, int height, const ChartResources& resources,
+                    const std::string& path) {
   QSvgGenerator svg;
   svg.setFileName(QString::fromStdString(path));
-  svg.setSize(QSize(options.width, options.height));
-  svg.setViewBox(QRect(0, 0, options.width, options.height));
+  svg.setSize(QSize(width, height));
+  svg.setViewBox(QRect(0, 0, width, height));
   svg.setTitle(QString::fromStdString(chart.settings.title));
   QPainter painter;
   if (!painter.begin(&svg)) return false;
   {
     QtCanvas canvas(painter);
-    PaintOrFrame(chart, canvas, options, ResourcesFor(options));
+    if (!PaintChart(chart, canvas, width, height, resources)) {
+      PaintEmptyFrame(chart.settings, canvas, width, height);
+    }
   }
   return painter.end();
 }

@@ -23,6 +23,9 @@ QImage RenderChartImage(ChartModel& chart, const RenderOptions& options);
 
 bool RenderChartPng(ChartModel& chart, const RenderOptions& options, const std::string& path);
 bool RenderChartSvg(ChartModel& chart, const RenderOptions& options, const std::string& path);
+// The SVG drawing of a chart whose host already holds its fonts and picture (the chart control).
+bool RenderChartSvg(ChartModel& chart, int width, int height, const ChartResources& resources,
+                    const std::string& path);
 // One JSON object per drawn primitive and line.
 bool RenderChartOps(ChartModel& chart, const RenderOptions& options, const std::string& path);
 

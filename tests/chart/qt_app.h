@@ -10,7 +10,10 @@ inline void EnsureQApplication() {
   static int argc = 1;
   static char name[] = "chart_render_tests";
   static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
+  // Never destroyed: the pointing device that synthetic mouse events create must not outlive
+  // the application at exit.
+  static QApplication* const app = new QApplication(argc, argv);
+  (void)app;
 }
 
 }  // namespace orvane::testing

@@ -63,6 +63,15 @@ TEST(JsonCommand, DefaultsPerModeAndExitStatus) {
   EXPECT_EQ(rangeDump["fromYear"], 1700);
   EXPECT_EQ(rangeDump["charts"][0]["view"]["visibleCount"], 48);  // 2006 to 2009
 
+  const ToolRun dashboard = RunTool(kSample + " --json --mode 0 --scale log");
+  ASSERT_EQ(dashboard.status, 0);
+  const nlohmann::json charts = nlohmann::json::parse(dashboard.out)["charts"];
+  ASSERT_EQ(charts.size(), 3u);
+  EXPECT_EQ(charts[1]["title"], "분기봉");
+  EXPECT_EQ(charts[2]["title"], "연봉");
+  EXPECT_EQ(charts[0]["highlightMonth"], 202106);
+  EXPECT_EQ(charts[2]["highlightMonth"], 202112);
+
   EXPECT_EQ(RunTool(kSample + " --json --mode 9").status, 2);
   EXPECT_EQ(RunTool(kSample + " --json --scale linear").status, 2);
   EXPECT_EQ(RunTool(kSample + " --json --from 19x0").status, 2);

@@ -335,7 +335,7 @@ TEST(RangeSearchChart, SwingWindowScalesWithThePoints) {
 TEST(Dispatch, ModesNotBuiltLeaveTheChartAlone) {
   ChartModel chart;
   const PipelineInputs in = Inputs(Rising(12), 2);
-  for (int mode : {0, 5, 6, 7, 8, 9, -1}) {
+  for (int mode : {0, 9, -1}) {  // the dashboard builds three charts of its own
     EXPECT_FALSE(BuildChart(mode, in, chart)) << mode;
     EXPECT_TRUE(DumpMode(mode, in).is_null()) << mode;
   }

@@ -51,15 +51,21 @@ TEST(ListingTest, LinesAreJoinedWithoutSeparator) {
   EXPECT_EQ(JoinLines("lone\rcr"), "lone\rcr");
 }
 
-TEST(HostTest, CommandLineBeatsEnvironmentBeatsDefault) {
-  EXPECT_EQ(ResolveUpdateHost({"Zentrel", "~Renew4x!*~615"}, nullptr), "127.0.0.1:8080");
-  EXPECT_EQ(ResolveUpdateHost({"Zentrel"}, ""), "127.0.0.1:8080");
-  EXPECT_EQ(ResolveUpdateHost({"Zentrel"}, "update.example:9000"), "update.example:9000");
-  EXPECT_EQ(ResolveUpdateHost({"Zentrel"}, "update.example"), "update.example:8080");
-  EXPECT_EQ(ResolveUpdateHost({"Zentrel", "--update-host", "h:81", "~Renew4x!*~615"}, "e:1"),
+TEST(HostTest, CommandLineBeatsUpdateHostBeatsLoginHostBeatsDefault) {
+  const std::vector<std::string> plain{"Zentrel", "~Renew4x!*~615"};
+  EXPECT_EQ(ResolveUpdateHost(plain, nullptr, nullptr), "127.0.0.1:8080");
+  EXPECT_EQ(ResolveUpdateHost({"Zentrel"}, "", ""), "127.0.0.1:8080");
+  EXPECT_EQ(ResolveUpdateHost(plain, "update.example:9000", "login.example"),
+            "update.example:9000");
+  EXPECT_EQ(ResolveUpdateHost(plain, "update.example", nullptr), "update.example:8080");
+  // The login host's port is the UDP login port, never the HTTP one.
+  EXPECT_EQ(ResolveUpdateHost(plain, nullptr, "login.example:10003"), "login.example:8080");
+  EXPECT_EQ(ResolveUpdateHost(plain, "", "[::1]:10003"), "[::1]:8080");
+  EXPECT_EQ(ResolveUpdateHost(plain, nullptr, "login.example"), "login.example:8080");
+  EXPECT_EQ(ResolveUpdateHost({"Zentrel", "--update-host", "h:81", "~Renew4x!*~615"}, "e:1", "l"),
             "h:81");
-  EXPECT_EQ(ResolveUpdateHost({"Zentrel", "--update-host=[::1]"}, nullptr), "[::1]:8080");
-  EXPECT_EQ(ResolveUpdateHost({"Zentrel", "--update-host"}, nullptr), "127.0.0.1:8080");
+  EXPECT_EQ(ResolveUpdateHost({"Zentrel", "--update-host=[::1]"}, nullptr, nullptr), "[::1]:8080");
+  EXPECT_EQ(ResolveUpdateHost({"Zentrel", "--update-host"}, nullptr, nullptr), "127.0.0.1:8080");
 }
 
 class UpdaterTest : public ::testing::Test {

@@ -36,7 +36,13 @@ bool IntOption(const Invocation& invocation, std::string_view flag, int& value) 
 int RunJson(const Invocation& invocation) {
   int mode = 0;
   PipelineInputs in;
-  if (const int status = LoadChartInputs(invocation, mode, in); status != kExitOk) return status;
+  DataTable table;
+  if (const int status = LoadChartInputs(invocation, mode, in, table); status != kExitOk) {
+    return status;
+  }
+  if (mode == static_cast<int>(ChartMode::Dashboard)) {
+    return WriteOutput(invocation, DumpText(DumpDashboard(table, DashboardInputsOf(in))));
+  }
   return WriteOutput(invocation, DumpText(DumpMode(mode, in)));
 }
 
@@ -51,7 +57,7 @@ std::span<const ValueOption> ChartValueOptions() { return kChartOptions; }
 
 std::span<const Command> ChartCommands() { return kChartCommands; }
 
-int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in) {
+int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in, DataTable& table) {
   mode = static_cast<int>(ChartMode::Monthly);
   if (!IntOption(invocation, "--mode", mode) || mode < 0 || mode >= kModeCount) {
     return Complain(kExitUsage, "--mode takes a number from 0 to 8");
@@ -71,16 +77,15 @@ int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in)
   if (!IntOption(invocation, "--from", fromYear))
     return Complain(kExitUsage, "--from takes a year");
   if (!IntOption(invocation, "--to", toYear)) return Complain(kExitUsage, "--to takes a year");
-  if (!IsModeBuilt(mode)) {
-    return Complain(kExitUsage, "mode " + std::to_string(mode) + " (" +
-                                    std::string(ModeCaption(mode)) + ") is not available yet");
-  }
-  DataTable table;
   if (!LoadDataFile(table, invocation.file)) {
     return Complain(kExitFailure, "cannot read " + invocation.file);
   }
   in = InputsFromTable(table, scaleChoice, fromYear, toYear);
   return kExitOk;
+}
+
+DashboardInputs DashboardInputsOf(const PipelineInputs& in) {
+  return {.scaleChoice = in.scaleChoice, .fromYear = in.fromYear, .toYear = in.toYear};
 }
 
 }  // namespace orvane::tool

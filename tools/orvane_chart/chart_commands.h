@@ -2,6 +2,8 @@
 
 #include <span>
 
+#include "data/data_table.h"
+#include "modes/dashboard.h"
 #include "modes/pipeline.h"
 #include "tools/orvane_chart/command.h"
 
@@ -11,9 +13,13 @@ namespace orvane::tool {
 std::span<const ValueOption> ChartValueOptions();
 
 // Reads the mode, scale and years (with the main window's defaults for the mode) and the series
-// file the way Apply reads it. Returns kExitOk, or the exit status after saying why on stderr:
-// kExitUsage for a bad value or a mode without a pipeline, kExitFailure for an unreadable file.
-int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in);
+// file the way Apply reads it; the table keeps the file for the dashboard, which reads it with
+// its own rules. Returns kExitOk, or the exit status after saying why on stderr: kExitUsage for
+// a bad value, kExitFailure for an unreadable file.
+int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in, DataTable& table);
+
+// The scale and years of the inputs as the dashboard takes them.
+DashboardInputs DashboardInputsOf(const PipelineInputs& in);
 
 // --json.
 std::span<const Command> ChartCommands();

@@ -6,6 +6,7 @@
 
 #include "tools/orvane_chart/chart_commands.h"
 #include "tools/orvane_chart/command.h"
+#include "tools/orvane_chart/csv_command.h"
 #include "tools/orvane_chart/render_command.h"
 
 namespace orvane::tool {
@@ -20,7 +21,7 @@ constexpr ValueOption kOutOption{"--out", "FILE",
 const std::vector<ValueOption>& ValueOptions() {
   static const std::vector<ValueOption> options = [] {
     std::vector<ValueOption> all = {kOutOption};
-    for (const auto& list : {ChartValueOptions(), RenderValueOptions()}) {
+    for (const auto& list : {ChartValueOptions(), RenderValueOptions(), CsvValueOptions()}) {
       all.insert(all.end(), list.begin(), list.end());
     }
     return all;
@@ -39,7 +40,8 @@ std::vector<Command> Commands() {
 void PrintHelp() {
   std::printf(
       "Usage: orvane-chart FILE COMMAND [OPTIONS]\n"
-      "       orvane-chart FILE [--mode N ...] --png OUT.png | --svg OUT.svg | --ops OUT.jsonl\n\n"
+      "       orvane-chart FILE [--mode N ...] --png OUT.png | --svg OUT.svg | --ops OUT.jsonl\n"
+      "       orvane-chart FILE [--mode N ...] --csv OUT.csv\n\n"
       "Reads a series file (semicolon-separated lines, CP949 or UTF-8) and prints what the\n"
       "chart reads from it.\n\nCommands (exactly one):\n");
   for (const Command& command : Commands()) {
@@ -108,6 +110,7 @@ int Main(int argc, char** argv) {
     haveFile = true;
   }
   if (!haveFile) return UsageError("no series file given");
+  if (chosen == nullptr && WantsCsv(invocation)) chosen = &CsvCommand();
   if (chosen == nullptr && WantsRender(invocation)) chosen = &RenderCommand();
   if (chosen == nullptr) return UsageError("no command given");
   if (const auto out = invocation.values.find(kOutOption.flag); out != invocation.values.end()) {

@@ -1,6 +1,7 @@
 #include "tools/orvane_chart/render_command.h"
 
 #include <QGuiApplication>
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "chart/qt/chart_render.h"
 #include "modes/modes.h"
 #include "tools/orvane_chart/chart_commands.h"
+#include "tools/orvane_chart/dashboard_render.h"
 
 namespace orvane::tool {
 namespace {
@@ -37,18 +39,6 @@ bool ParseSize(std::string_view text, int& width, int& height) {
   return true;
 }
 
-// Fonts and images need a GUI application; without a display the offscreen platform serves.
-void EnsureGuiApplication() {
-  if (QGuiApplication::instance() != nullptr) return;
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static int argc = 1;
-  static char name[] = "orvane-chart";
-  static char* argv[] = {name, nullptr};
-  // Lives until the process ends; tearing it down among static destructors is unsafe.
-  static QGuiApplication* const app = new QGuiApplication(argc, argv);
-  (void)app;
-}
-
 constexpr ValueOption kRenderOptions[] = {
     {"--png", "OUT.png", "draw the chart of the mode into a PNG picture"},
     {"--svg", "OUT.svg", "draw the chart into an SVG drawing"},
@@ -60,6 +50,8 @@ constexpr ValueOption kRenderOptions[] = {
 constexpr std::string_view kHelp =
     R"(Rendering: --png, --svg and --ops may be combined and need no command and no
 display; the chart is what the single-chart window shows for --mode (default 1).
+Mode 0 draws the dashboard's three charts (monthly on top, quarterly and yearly below)
+laid out for --size as the dashboard window lays them out.
 
 Draw operations (--ops), in drawing order; coordinates are pixels from the top-left corner,
 colours are [r,g,b], a pen is "color", "width" (pixels), "style" ("solid"|"dotted") and
@@ -84,12 +76,28 @@ int RunRenderCommand(const Invocation& invocation) {
   }
   int mode = 0;
   PipelineInputs in;
-  if (const int status = LoadChartInputs(invocation, mode, in); status != kExitOk) return status;
-  ChartModel chart;
-  chart.Attach();
-  BuildChart(mode, in, chart);
+  DataTable table;
+  if (const int status = LoadChartInputs(invocation, mode, in, table); status != kExitOk) {
+    return status;
+  }
   std::ostringstream err;
-  const int status = RunRender(chart, request, err);
+  int status = kExitOk;
+  if (mode == static_cast<int>(ChartMode::Dashboard)) {
+    std::array<ChartModel, kDashboardChartCount> models;
+    DashboardCharts charts;
+    for (std::size_t i = 0; i < models.size(); ++i) {
+      models[i].Attach();
+      charts[i] = &models[i];
+    }
+    PrepareDashboardCharts(charts);
+    BuildDashboard(table, DashboardInputsOf(in), charts);
+    status = RunDashboardRender(charts, request, err);
+  } else {
+    ChartModel chart;
+    chart.Attach();
+    BuildChart(mode, in, chart);
+    status = RunRender(chart, request, err);
+  }
   std::fputs(err.str().c_str(), stderr);
   return status;
 }
@@ -97,6 +105,17 @@ int RunRenderCommand(const Invocation& invocation) {
 constexpr Command kRenderCommand{"--png/--svg/--ops", "draw the chart", RunRenderCommand};
 
 }  // namespace
+
+void EnsureGuiApplication() {
+  if (QGuiApplication::instance() != nullptr) return;
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static int argc = 1;
+  static char name[] = "orvane-chart";
+  static char* argv[] = {name, nullptr};
+  // Lives until the process ends; tearing it down among static destructors is unsafe.
+  static QGuiApplication* const app = new QGuiApplication(argc, argv);
+  (void)app;
+}
 
 const Command& RenderCommand() { return kRenderCommand; }
 

@@ -34,6 +34,9 @@ std::optional<std::string> ParseRenderRequest(const Invocation& invocation, Rend
 // single-chart window uses; returns the exit code. Runs without a display.
 int RunRender(ChartModel& chart, const RenderRequest& request, std::ostream& err);
 
+// Fonts and images need a GUI application; without a display the offscreen platform serves.
+void EnsureGuiApplication();
+
 // Builds the chosen mode's chart from the series file and renders it.
 const Command& RenderCommand();
 

@@ -1,0 +1,41 @@
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "app/login_protocol.h"
+#include "app/qt/plinthview_app.h"
+#include "app/startup_options.h"
+
+namespace {
+
+std::string_view Env(std::string_view name) {
+  const char* value = std::getenv(std::string(name).c_str());
+  return value == nullptr ? std::string_view() : std::string_view(value);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace orvane::app;
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  StartupOptions options =
+      ParseStartupOptions(args, Env(orvane::kContentHostEnv), Env(kLoginHostEnv));
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "Orvane: %s\n%s", options.error.c_str(), StartupUsage().c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(StartupUsage().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("%.*s\n", static_cast<int>(kVersionText.size()), kVersionText.data());
+    return 0;
+  }
+  QApplication application(argc, argv);
+  CPlinthviewApp app(std::move(options));
+  return app.InitInstance();
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QDialog>
+
+namespace orvane::app {
+
+// The about box (template 100): the application icon, the name and version, and "확인".
+class CAboutDlg : public QDialog {
+ public:
+  static constexpr int kTemplateId = 100;
+  explicit CAboutDlg(QWidget* parent);
+};
+
+inline constexpr char kAboutMenuText[] = "Plinthview 정보(&A)...";
+
+}  // namespace orvane::app

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <chrono>
+#include <filesystem>
+
+#include "chart/qt/cchart_ctl.h"
+#include "data/data_table.h"
+#include "modes/pipeline.h"
+
+namespace orvane::app {
+
+// The single-chart window (template 103) of modes 1 to 8: one chart control filling the client
+// area, the data table the series file is read into, and the settings Apply writes before a
+// pipeline runs.
+class CChart1Dlg : public QWidget {
+ public:
+  static constexpr int kTemplateId = 103;
+  static constexpr int kRepaintTimerId = 9999;
+  static constexpr std::chrono::milliseconds kRepaintDelay{100};
+
+  // workingFolder holds "orvane_bg.bmp" and gets the export folder "ExcelFile".
+  CChart1Dlg(const std::filesystem::path& workingFolder, QWidget* parent);
+
+  CCHARTctl& Chart() { return *chart_; }
+  DataTable& Table() { return table_; }
+  const std::filesystem::path& ExportFolder() const { return exportFolder_; }
+  // Records and header texts of the last pipeline run.
+  const PipelineInputs& Inputs() const { return inputs_; }
+  QTimer& RepaintTimer() { return repaintTimer_; }
+
+  // Reads a series file into the data table; false (table empty) when it cannot be read.
+  bool LoadDataFile(const std::filesystem::path& path);
+  // Records from the table, then the mode's pipeline on the chart. A mode without a pipeline
+  // leaves the chart empty and gives false.
+  bool RunPipeline(int mode);
+
+  int scaleChoice = kScaleArith;
+  int fromYear = 2005;
+  int toYear = 2030;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  CCHARTctl* chart_;
+  DataTable table_;
+  PipelineInputs inputs_;
+  std::filesystem::path exportFolder_;
+  QTimer repaintTimer_;
+};
+
+// Empties a chart's series and shows its empty frame.
+void ClearChart(CCHARTctl& chart);
+
+}  // namespace orvane::app

@@ -1,0 +1,292 @@
+#include "app/qt/plinthview_dlg.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <system_error>
+
+#include "app/main_window_logic.h"
+#include "app/qt/about_dlg.h"
+#include "app/qt/chart1_dlg.h"
+#include "app/qt/dialog_units.h"
+#include "data/catalogue.h"
+#include "data/fetch.h"
+#include "views/qt/dash_board_dlg.h"
+
+namespace orvane::app {
+namespace {
+
+constexpr char kBackgroundPictureName[] = "orvane_bg.bmp";
+
+// One control of the strip: dialog-unit rectangle and caption.
+struct StripControl {
+  int id;  // 0 for the statics and the group box
+  enum Kind { kButton, kEdit, kCenteredEdit, kTilde, kCombo, kGroup, kRadio } kind;
+  const char* text;
+  int x, y, width, height;
+};
+
+// In the template's order; the radios appear here in screen order, their IDs fix the mode.
+constexpr StripControl kStrip[] = {
+    {control::kApply, StripControl::kButton, "적용", 324, 7, 34, 14},
+    {control::kFromYear, StripControl::kCenteredEdit, "2005", 359, 7, 35, 14},
+    {0, StripControl::kTilde, "~", 394, 9, 8, 8},
+    {control::kToYear, StripControl::kCenteredEdit, "2030", 403, 7, 35, 14},
+    {control::kScale, StripControl::kCombo, "", 439, 8, 48, 126},
+    {0, StripControl::kGroup, "", 493, 3, 555, 20},
+    {1011, StripControl::kRadio, "3분할", 498, 10, 31, 10},
+    {1006, StripControl::kRadio, "월봉", 539, 10, 31, 10},
+    {1015, StripControl::kRadio, "분기봉", 584, 10, 31, 10},
+    {1016, StripControl::kRadio, "연봉", 627, 10, 31, 10},
+    {1018, StripControl::kRadio, "확대", 667, 10, 31, 10},
+    {1019, StripControl::kRadio, "비교", 700, 10, 31, 10},
+    {1007, StripControl::kRadio, "볼린저", 736, 10, 39, 10},
+    {1008, StripControl::kRadio, "일목", 783, 10, 39, 10},
+    {1009, StripControl::kRadio, "구간검색", 825, 10, 39, 10},
+    {control::kRangeFromYear, StripControl::kEdit, "1700", 879, 9, 35, 12},
+    {0, StripControl::kTilde, "~", 915, 10, 8, 8},
+    {control::kRangeToYear, StripControl::kEdit, "2030", 923, 9, 35, 12},
+    {control::kRangeScale, StripControl::kCombo, "", 959, 8, 48, 126},
+    {control::kRangeApply, StripControl::kButton, "적용", 1007, 8, 34, 13},
+};
+
+constexpr int kScaleEntries = 2;
+constexpr const char* kScaleNames[kScaleEntries] = {"로그", "산술"};
+
+QRect ToQRect(const PixelRect& r) { return QRect(r.x, r.y, r.width, r.height); }
+PixelRect ToPixelRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+
+bool IsEnterOrEscapeKey(int key) {
+  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+}
+
+}  // namespace
+
+CPlinthviewDlg::CPlinthviewDlg(MainWindowSetup setup, QWidget* parent)
+    : QDialog(parent), setup_(std::move(setup)) {
+  setWindowTitle(QStringLiteral("Orvane"));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  setFont(DialogFont());
+  const DialogUnits du(font());
+  setGeometry(du.X(2), du.Y(2), du.X(1087), du.Y(571));
+  BuildStrip();
+
+  // The background picture the charts paint, fetched while the cache folder is still unset.
+  std::error_code ignored;
+  const std::filesystem::path& folder = setup_.workingFolder;
+  std::filesystem::remove(folder / kBackgroundPictureName, ignored);
+  FetchFile(ContentUrl(setup_.contentHost, std::string("/orvane_img/") + kBackgroundPictureName),
+            kBackgroundPictureName, (folder / "").string());
+
+  const std::filesystem::path cache = folder / "Temp";
+  if (!std::filesystem::exists(cache, ignored)) std::filesystem::create_directories(cache, ignored);
+  cacheDir_ = (cache / "").string();
+
+  dashboard_ = new CDashBoardDlg(folder, this);
+  chart1_ = new CChart1Dlg(folder, this);
+  // The menu grid (template 110) takes this place; the web window (template 112) is created
+  // after it as a top-level window owned by this one, at 560, 40, 1900 x 980 on the screen.
+  menu_ = new QWidget(this);
+  menu_->setObjectName(QStringLiteral("110"));
+  menu_->setGeometry(10, 10, 550, 980);
+  menu_->show();
+  dashboard_->setGeometry(560, 40, 1900, 980);
+  dashboard_->show();
+  chart1_->setGeometry(560, 40, 1900, 980);
+  chart1_->hide();
+
+  baseUrl_ = DataBaseUrl(setup_.contentHost);
+  OpenDataUrl(baseUrl_ + std::string(kHomeSeriesFile));
+
+  setWindowState(windowState() | Qt::WindowMaximized);
+
+  reLoginTimer_.setObjectName(QString::number(kReLoginTimerId));
+  reLoginTimer_.setInterval(kReLoginPeriod);
+  connect(&reLoginTimer_, &QTimer::timeout, this, &CPlinthviewDlg::OnReLoginTimer);
+  reLoginTimer_.start();
+}
+
+CPlinthviewDlg::~CPlinthviewDlg() = default;
+
+void CPlinthviewDlg::BuildStrip() {
+  const DialogUnits du(font());
+  modeGroup_ = new QButtonGroup(this);
+  modeGroup_->setExclusive(true);
+  for (const StripControl& c : kStrip) {
+    const QString text = QString::fromUtf8(c.text);
+    const QRect rect = du.Rect(c.x, c.y, c.width, c.height);
+    QWidget* widget = nullptr;
+    switch (c.kind) {
+      case StripControl::kButton: {
+        auto* button = new QPushButton(text, this);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, &CPlinthviewDlg::Apply);
+        widget = button;
+        break;
+      }
+      case StripControl::kEdit:
+      case StripControl::kCenteredEdit: {
+        auto* edit = new QLineEdit(text, this);
+        if (c.kind == StripControl::kCenteredEdit) edit->setAlignment(Qt::AlignCenter);
+        widget = edit;
+        break;
+      }
+      case StripControl::kTilde:
+        widget = new QLabel(text, this);
+        break;
+      case StripControl::kCombo: {
+        auto* combo = new QComboBox(this);
+        for (const char* name : kScaleNames) combo->addItem(QString::fromUtf8(name));
+        combo->setCurrentIndex(c.id == control::kScale ? kScaleArith : kScaleLog);
+        widget = combo;
+        // The rectangle's height is the open list's; the closed box keeps its own height.
+        widget->setGeometry(rect.x(), rect.y(), rect.width(), du.Y(12));
+        break;
+      }
+      case StripControl::kGroup:
+        widget = new QGroupBox(this);
+        widget->lower();
+        break;
+      case StripControl::kRadio: {
+        auto* radio = new QRadioButton(text, this);
+        const int mode = ModeOfRadio(c.id);
+        modeGroup_->addButton(radio, mode);
+        radios_[static_cast<std::size_t>(mode)] = radio;
+        widget = radio;
+        break;
+      }
+    }
+    if (c.id != 0) widget->setObjectName(QString::number(c.id));
+    if (c.kind != StripControl::kCombo) widget->setGeometry(rect);
+  }
+  radios_[0]->setChecked(true);
+  connect(modeGroup_, &QButtonGroup::idClicked, this, [this](int) { Apply(); });
+}
+
+int CPlinthviewDlg::ChartMode() const { return modeGroup_->checkedId(); }
+
+QRadioButton* CPlinthviewDlg::RadioOfMode(int mode) const {
+  return mode >= 0 && mode < static_cast<int>(radios_.size())
+             ? radios_[static_cast<std::size_t>(mode)]
+             : nullptr;
+}
+
+QLineEdit* CPlinthviewDlg::Edit(int controlId) const {
+  return findChild<QLineEdit*>(QString::number(controlId), Qt::FindDirectChildrenOnly);
+}
+
+QComboBox* CPlinthviewDlg::Combo(int controlId) const {
+  return findChild<QComboBox*>(QString::number(controlId), Qt::FindDirectChildrenOnly);
+}
+
+QPushButton* CPlinthviewDlg::ApplyButton(int controlId) const {
+  return findChild<QPushButton*>(QString::number(controlId), Qt::FindDirectChildrenOnly);
+}
+
+void CPlinthviewDlg::OpenDataUrl(std::string_view url) {
+  const std::string fileName = FileNameFromUrl(url);
+  dashboard_->freshFile = 1;
+  // A URL ending in "/" or naming ".." must not make the cache folder itself the file that is
+  // read and deleted: such a series is simply not there.
+  if (IsSafeFileName(fileName)) {
+    FetchFile(url, fileName, cacheDir_);
+    const std::filesystem::path cached = cacheDir_ + fileName;
+    dashboard_->LoadDataFile(cached);
+    chart1_->LoadDataFile(cached);
+    std::error_code ignored;
+    std::filesystem::remove(cached, ignored);
+  } else {
+    dashboard_->Table().Clear();
+    chart1_->Table().Clear();
+  }
+  Apply();
+}
+
+void CPlinthviewDlg::Apply() {
+  StripValues strip;
+  strip.mode = ChartMode();
+  strip.fromYear = Edit(control::kFromYear)->text().toStdString();
+  strip.toYear = Edit(control::kToYear)->text().toStdString();
+  strip.scale = Combo(control::kScale)->currentIndex();
+  strip.rangeFromYear = Edit(control::kRangeFromYear)->text().toStdString();
+  strip.rangeToYear = Edit(control::kRangeToYear)->text().toStdString();
+  strip.rangeScale = Combo(control::kRangeScale)->currentIndex();
+  const ApplyPlan plan = PlanApply(strip);
+
+  dashboard_->scaleChoice = plan.dashboard.scaleChoice;
+  dashboard_->fromYear = plan.dashboard.fromYear;
+  dashboard_->toYear = plan.dashboard.toYear;
+  chart1_->scaleChoice = plan.singleChart.scaleChoice;
+  chart1_->fromYear = plan.singleChart.fromYear;
+  chart1_->toYear = plan.singleChart.toYear;
+  if (plan.showDashboard) {
+    dashboard_->show();
+    chart1_->hide();
+    dashboard_->BuildDashboard();
+  } else {
+    dashboard_->hide();
+    chart1_->show();
+    chart1_->RunPipeline(plan.mode);
+  }
+}
+
+void CPlinthviewDlg::ShowAbout() {
+  if (setup_.showAbout) {
+    setup_.showAbout(this);
+    return;
+  }
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CPlinthviewDlg::OnReLoginTimer() {
+  reLoginTimer_.stop();
+  reLoginTimer_.start(kReLoginPeriod);
+  bool admitted = true;
+  if (setup_.reLogin) {
+    admitted = setup_.reLogin();
+  } else if (setup_.login != nullptr) {
+    admitted = RunReLogin(*setup_.login, this, setup_.hooks);
+  }
+  if (!admitted) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void CPlinthviewDlg::keyPressEvent(QKeyEvent* event) {
+  // Neither key may close the window or press a button.
+  if (IsEnterOrEscapeKey(event->key())) {
+    event->accept();
+    return;
+  }
+  if (event->key() == Qt::Key_F1) {
+    ShowAbout();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void CPlinthviewDlg::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (dashboard_ == nullptr || chart1_ == nullptr || menu_ == nullptr) return;
+  const ChildRects rects = ResizeChildren(ToPixelRect(rect()), ToPixelRect(dashboard_->geometry()),
+                                          ToPixelRect(menu_->geometry()));
+  dashboard_->setGeometry(ToQRect(rects.dashboard));
+  chart1_->setGeometry(ToQRect(rects.singleChart));
+  menu_->setGeometry(ToQRect(rects.menu));
+}
+
+void CPlinthviewDlg::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(QString::fromUtf8(kAboutMenuText), this, &CPlinthviewDlg::ShowAbout);
+  menu.exec(event->globalPos());
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,114 @@
+#include "chart/chart_export.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "chart/chart_interaction.h"
+
+namespace orvane {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Visible index range [first, end) of series 0, inside its points.
+std::pair<std::size_t, std::size_t> VisibleSpan(const std::vector<ChartSeries>& series,
+                                                const ChartView& view) {
+  if (series.empty()) return {0, 0};
+  const std::size_t size = series.front().points.size();
+  const std::size_t first = std::min<std::size_t>(std::max(0, view.firstIndex), size);
+  const long long end = static_cast<long long>(first) + std::max(0, view.visibleCount);
+  return {first, std::min<std::size_t>(static_cast<std::size_t>(end), size)};
+}
+
+std::string CsvField(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+// Twelve significant digits: exact for the file's numbers, and free of the last-digit noise
+// that 10^log10(x) leaves.
+std::string CsvNumber(double value) {
+  if (!std::isfinite(value)) return {};
+  return fmt::format("{:.12g}", value);
+}
+
+std::string CsvDate(std::int32_t date) {
+  if (date <= 0) return {};
+  return fmt::format("{:04}-{:02}", date / 100, date % 100);
+}
+
+}  // namespace
+
+std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings& settings,
+                     const ChartView& view) {
+  std::string out(kByteOrderMark);
+  out += "날짜,시가,고가,저가,종가";
+  std::vector<std::size_t> lines;
+  for (std::size_t s = 0; s < series.size(); ++s) {
+    if (!IsValueSeries(series[s], s)) continue;
+    lines.push_back(s);
+    out += ',';
+    out += CsvField(DisplayName(series[s], s));
+  }
+  out += "\r\n";
+
+  const auto [first, end] = VisibleSpan(series, view);
+  for (std::size_t i = first; i < end; ++i) {
+    const ChartSeries& s0 = series.front();
+    const ChartPoint& p = s0.points[i];
+    out += CsvDate(p.date);
+    for (double v : {p.open, p.high, p.low, p.close}) {
+      out += ',';
+      if (p.valid) out += CsvNumber(RealValue(v, s0, settings));
+    }
+    for (std::size_t s : lines) {
+      out += ',';
+      const ChartSeries& line = series[s];
+      if (i < line.points.size() && line.points[i].valid) {
+        out += CsvNumber(RealValue(line.points[i].close, line, settings));
+      }
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::string ExportFileName(const std::vector<ChartSeries>& series, const ChartSettings& settings,
+                           const ChartView& view, std::string_view extension) {
+  std::string name;
+  for (char c : settings.title) {
+    const bool refused = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
+                         std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
+    name += refused ? '_' : c;
+  }
+  const auto start = name.find_first_not_of(" ._");
+  name = start == std::string::npos ? "chart" : name.substr(start);
+  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
+  // Long titles stay under common file-name limits, cut on a character boundary.
+  if (name.size() > 120) {
+    std::size_t cut = 120;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+
+  const auto [first, end] = VisibleSpan(series, view);
+  if (first < end) {
+    const std::vector<ChartPoint>& pts = series.front().points;
+    std::int32_t from = 0, to = 0;
+    for (std::size_t i = first; i < end && from == 0; ++i) from = std::max(0, pts[i].date);
+    for (std::size_t i = end; i > first && to == 0; --i) to = std::max(0, pts[i - 1].date);
+    if (from > 0 && to > 0) name += fmt::format("_{}-{}", from, to);
+  }
+  name += '.';
+  name += extension;
+  return name;
+}
+
+}  // namespace orvane

@@ -1,0 +1,25 @@
+#pragma once
+
+// The visible data of a chart as a spreadsheet file.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chart/chart_model.h"
+
+namespace orvane {
+
+// CSV of the visible points: date (YYYY-MM), open, high, low and close of series 0, then one
+// column per line series named in its header, real values under the logarithmic scale, gaps
+// empty. UTF-8 with a byte-order mark and CRLF lines, so spreadsheets read the Korean names.
+// The caller holds seriesLock.
+std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings& settings,
+                     const ChartView& view);
+
+// A file name for an export of this chart: its title (characters file systems refuse replaced)
+// and the first and last visible dates, then the extension ("csv", "png").
+std::string ExportFileName(const std::vector<ChartSeries>& series, const ChartSettings& settings,
+                           const ChartView& view, std::string_view extension);
+
+}  // namespace orvane

@@ -1,0 +1,73 @@
+#pragma once
+
+// What the chart shows under the cursor and how gestures move the visible window. Pure
+// arithmetic over the series, the settings and the geometry of the last full paint.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "chart/chart_geometry.h"
+#include "chart/chart_model.h"
+
+namespace orvane {
+
+// Zooming in stops when this many points are visible (or all of them, when there are fewer).
+inline constexpr int kMinZoomPoints = 10;
+
+// The point under pixel column x: the visible point of series 0 whose X is nearest (the earlier
+// of two equally near). Empty when no point is visible.
+std::optional<PointIndex> SnapToPoint(const ChartGeometry& g,
+                                      const std::vector<ChartSeries>& series, double x);
+
+// The value as the user knows it: under the logarithmic scale the main pane holds base-10
+// logarithms, so 10^v; the lower pane (volume, momentum) and series marked plain never are.
+double RealValue(double plotted, const ChartSeries& series, const ChartSettings& settings);
+
+// Series whose values the readout and the export list one by one: lines and dots after series 0.
+bool IsValueSeries(const ChartSeries& series, std::size_t position);
+
+// The series' name, or one made from its place when the pipeline gave none.
+std::string DisplayName(const ChartSeries& series, std::size_t position);
+
+struct ReadoutValue {
+  std::string name;
+  ColorRef color = 0;
+  std::optional<double> value;  // real value; empty for a gap
+};
+
+struct Readout {
+  PointIndex index{};
+  int x = 0;         // crosshair column
+  std::string date;  // "2021.06"; empty for a point dated 0
+  // Open, high, low and close of series 0 (real values); empty when its point is a gap.
+  std::optional<std::array<double, 4>> candle;
+  std::vector<ReadoutValue> lines;
+};
+
+// Everything the readout box shows at a point; empty when the point is not visible.
+std::optional<Readout> ReadoutAt(const std::vector<ChartSeries>& series,
+                                 const ChartSettings& settings, const ChartGeometry& g,
+                                 PointIndex index);
+
+// "2021.06" for 202106; empty for 0.
+std::string ReadoutDate(std::int32_t date);
+// A value for the readout box: at most four decimals (two from 1000 up), thousands grouped.
+std::string FormatReadoutValue(double value);
+
+// Points an interactive view may show: the shortest series, no further than the pipeline's
+// lastIndex (the full paint cuts every series there).
+int AvailablePoints(const std::vector<ChartSeries>& series, const ChartView& home);
+
+// Fractional view position under pixel column x.
+double ViewPosAt(const ChartGeometry& g, double x);
+
+// Scales the number of visible points by factor (below 1 zooms in) keeping the point at view
+// position anchor where it is. The result stays inside the available points, shows at least
+// kMinZoomPoints (or all) and keeps lastIndex, so no series is cut shorter.
+ChartView ZoomView(const ChartView& view, int available, double anchor, double factor);
+// Moves the visible window by shift points (positive: later), inside the available points.
+ChartView PanView(const ChartView& view, int available, int shift);
+
+}  // namespace orvane

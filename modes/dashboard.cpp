@@ -1,0 +1,213 @@
+#include "modes/dashboard.h"
+
+#include <algorithm>
+#include <array>
+
+#include "data/series_reader.h"
+#include "modes/periods.h"
+
+namespace orvane {
+namespace {
+
+constexpr ColorRef kRed = Rgb(255, 0, 0);
+constexpr ColorRef kBlue = Rgb(0, 0, 255);
+constexpr std::int32_t kBottomMargin = 20;
+constexpr double kLowerPaneRatio = 0.8;
+// The monthly chart takes this fraction of the height: height / 1.7.
+constexpr double kSplitDivisor = 1.7;
+
+constexpr std::array<MeanWindow, 6> kMonthMeans = {{
+    {MeanSlot(0), 12},
+    {MeanSlot(1), 36},
+    {MeanSlot(2), 60},
+    {MeanSlot(3), 120},
+    {MeanSlot(4), 180},
+    {MeanSlot(5), 24},
+}};
+constexpr std::array<MeanWindow, 6> kQuarterMeans = {{
+    {MeanSlot(0), 4},
+    {MeanSlot(1), 12},
+    {MeanSlot(2), 20},
+    {MeanSlot(3), 40},
+    {MeanSlot(4), 60},
+    {MeanSlot(5), 8},
+}};
+constexpr std::array<MeanWindow, 5> kYearMeans = {{
+    {MeanSlot(0), 3},
+    {MeanSlot(1), 5},
+    {MeanSlot(2), 10},
+    {MeanSlot(3), 15},
+    {MeanSlot(4), 15},
+}};
+
+SeriesRow Candles() {
+  return {.look = {.style = SeriesStyle::Candle,
+                   .color = kRed,
+                   .upColor = kRed,
+                   .downColor = kBlue,
+                   .inMainRange = true},
+          .values = CandleValues()};
+}
+
+SeriesRow MeanLine(int k, ColorRef color) {
+  return {.look = {.style = SeriesStyle::Line, .color = color}, .values = LineOf(MeanSlot(k))};
+}
+
+SeriesRow VolumeBarRow() {
+  return {.look = {.style = SeriesStyle::FlaggedCandle,
+                   .color = kRed,
+                   .upColor = Rgb(255, 153, 205),
+                   .downColor = Rgb(153, 204, 0),
+                   .inMainRange = true,
+                   .inLowerPane = true},
+          .values = VolumeBars()};
+}
+
+std::vector<SeriesRow> MonthlyRows() {
+  return {Candles(),
+          MeanLine(0, Rgb(255, 153, 0)),
+          MeanLine(1, Rgb(153, 204, 0)),
+          MeanLine(2, Rgb(255, 153, 204)),
+          MeanLine(3, Rgb(0, 204, 255)),
+          MeanLine(4, Rgb(255, 204, 0)),
+          MeanLine(5, Rgb(150, 150, 255)),
+          {.look = {.style = SeriesStyle::Line, .color = Rgb(0, 128, 0), .width = 2},
+           .values = CompanionLine()},
+          VolumeBarRow()};
+}
+
+std::vector<SeriesRow> QuarterlyRows() {
+  return {Candles(),
+          MeanLine(0, Rgb(255, 153, 0)),
+          MeanLine(1, Rgb(153, 204, 0)),
+          MeanLine(2, Rgb(255, 153, 204)),
+          MeanLine(3, Rgb(0, 204, 255)),
+          MeanLine(4, Rgb(255, 204, 0)),
+          MeanLine(5, Rgb(150, 150, 255)),
+          VolumeBarRow()};
+}
+
+// The yearly chart draws the change unscaled in its own pane, with no volume and no year body.
+std::vector<SeriesRow> YearlyRows(bool labelled) {
+  return {Candles(),
+          MeanLine(0, Rgb(153, 204, 0)),
+          MeanLine(1, Rgb(255, 153, 204)),
+          MeanLine(2, Rgb(0, 204, 255)),
+          MeanLine(3, Rgb(255, 204, 0)),
+          {.look = {.style = SeriesStyle::FlaggedCandle,
+                    .color = kRed,
+                    .upColor = Rgb(255, 153, 205),
+                    .downColor = Rgb(153, 204, 0),
+                    .inMainRange = true,
+                    .inLowerPane = true},
+           .values = ChangeBars(labelled)}};
+}
+
+// Title, subtitle and highlight month; the legends and the lower pane keep what they are.
+void SetChartTexts(ChartModel& chart, std::string title, std::string subtitle,
+                   std::int32_t highlightMonth) {
+  chart.settings.singlePane = false;
+  chart.settings.title = std::move(title);
+  chart.settings.subtitle = std::move(subtitle);
+  chart.settings.highlightMonth = highlightMonth;
+}
+
+void FillChart(ChartModel& chart, std::span<const SeriesRow> rows, std::span<const DataRecord> list,
+               const DashboardInputs& in, SwingRule swings, bool yearBody) {
+  auto lock = BeginSeries(chart);
+  const RangeFilter range{in.fromYear};
+  AppendSeriesTable(chart, rows, list, range, swings);
+  if (yearBody) AppendYearBody(chart, list, range, 0.0);
+  FinishChart(chart, std::move(lock), in.toYear);
+}
+
+int ClampSide(int side) { return std::max(0, side); }
+
+}  // namespace
+
+DashboardLists ReadDashboardLists(const DataTable& table, int scaleChoice) {
+  DashboardLists lists;
+  std::string_view highlight = table.Text(kHighlightCell.row, kHighlightCell.column);
+  for (char c : highlight) {
+    if (c != '.') lists.highlightText += c;
+  }
+  lists.titleText = table.Text(kTitleCell.row, kTitleCell.column);
+  lists.captionText = table.Text(kCaptionCell.row, kCaptionCell.column);
+
+  lists.monthly = LoadRecords(table, /*skipUndatedRows=*/true).records;
+  lists.quarterly = MergePeriods(lists.monthly, PeriodKind::Quarter);
+  lists.yearly = MergePeriods(lists.monthly, PeriodKind::Year);
+  SetPercentChange(lists.quarterly);
+  SetPercentChange(lists.yearly);
+  if (scaleChoice == kScaleLog) {
+    static constexpr std::array<int, 5> kLogSlots = {kOpen, kHigh, kLow, kClose, kCompanion};
+    for (auto* list : {&lists.monthly, &lists.quarterly, &lists.yearly})
+      Log10Slots(*list, kLogSlots);
+  }
+  RunningMeans(lists.monthly, kMonthMeans);
+  RunningMeans(lists.quarterly, kQuarterMeans);
+  RunningMeans(lists.yearly, kYearMeans);
+  return lists;
+}
+
+void PrepareDashboardCharts(const DashboardCharts& charts) {
+  for (ChartModel* chart : charts) {
+    chart->settings.bottomMargin = kBottomMargin;
+    chart->settings.lowerPaneRatio = kLowerPaneRatio;
+  }
+}
+
+ChartFonts DashboardChartFonts(std::size_t chart) {
+  ChartFonts fonts;
+  fonts.title.pixelSize = chart == 0 ? 50 : 40;
+  fonts.subtitle.pixelSize = 15;
+  return fonts;
+}
+
+std::int32_t HighlightOnPeriod(std::int32_t month, std::span<const DataRecord> periods,
+                               RangeFilter range) {
+  for (std::size_t k = 0; k < periods.size(); ++k) {
+    if (!range.Passes(periods[k])) continue;
+    const std::int32_t date = periods[k].date;
+    const bool after = k == 0 || periods[k - 1].date < month;
+    if (after && month <= date) month = date;
+  }
+  return month;
+}
+
+void BuildDashboard(const DataTable& table, const DashboardInputs& in,
+                    const DashboardCharts& charts) {
+  const DashboardLists lists = ReadDashboardLists(table, in.scaleChoice);
+  for (ChartModel* chart : charts) chart->settings.logScale = in.scaleChoice == kScaleLog;
+  const std::int32_t highlight = LeadingInteger(lists.highlightText);
+  const RangeFilter range{in.fromYear};
+
+  ChartModel& monthly = *charts[0];
+  SetChartTexts(monthly, lists.titleText, lists.captionText, highlight);
+  FillChart(monthly, MonthlyRows(), lists.monthly, in, {9, SwingKind::NonStrict}, true);
+
+  ChartModel& quarterly = *charts[1];
+  SetChartTexts(quarterly, "분기봉", "", HighlightOnPeriod(highlight, lists.quarterly, range));
+  FillChart(quarterly, QuarterlyRows(), lists.quarterly, in, {6, SwingKind::NonStrict}, true);
+
+  ChartModel& yearly = *charts[2];
+  SetChartTexts(yearly, "연봉", "", HighlightOnPeriod(highlight, lists.yearly, range));
+  // The yearly chart has few points: its swings are sought from the second point on.
+  FillChart(yearly, YearlyRows(in.freshFile), lists.yearly, in,
+            {6, SwingKind::NonStrict, /*firstPoint=*/1}, false);
+}
+
+std::array<CanvasRect, kDashboardChartCount> DashboardLayout(int width, int height) {
+  width = ClampSide(width);
+  height = ClampSide(height);
+  const int split = static_cast<int>(height / kSplitDivisor);
+  const int middle = width / 2;
+  const int lowerHeight = ClampSide(height - split - 1);
+  return {{
+      {0, 0, width, ClampSide(split - 1)},
+      {0, split + 1, ClampSide(middle - 1), lowerHeight},
+      {middle + 1, split + 1, ClampSide(width - middle - 1), lowerHeight},
+  }};
+}
+
+}  // namespace orvane

@@ -1,0 +1,117 @@
+#include <array>
+
+#include "modes/modes.h"
+#include "modes/periods.h"
+
+namespace orvane {
+namespace {
+
+// The candles sit 30% of the main pane above its bottom, clear of the labelled bars.
+constexpr double kCandleLift = 0.3;
+constexpr double kChangeBarLift = 0.4;
+constexpr double kLowerPaneRatio = 0.7;
+
+constexpr ColorRef kRed = Rgb(255, 0, 0);
+constexpr ColorRef kBlue = Rgb(0, 0, 255);
+
+constexpr std::array<MeanWindow, 6> kQuarterMeans = {{
+    {MeanSlot(0), 4},
+    {MeanSlot(1), 12},
+    {MeanSlot(2), 20},
+    {MeanSlot(3), 40},
+    {MeanSlot(4), 60},
+    {MeanSlot(5), 8},
+}};
+constexpr std::array<MeanWindow, 5> kYearMeans = {{
+    {MeanSlot(0), 3},
+    {MeanSlot(1), 5},
+    {MeanSlot(2), 10},
+    {MeanSlot(3), 15},
+    {MeanSlot(4), 15},
+}};
+
+SeriesRow PeriodLine(PointRecipe values, ColorRef color) {
+  return {.look = {.style = SeriesStyle::Line,
+                   .color = color,
+                   .baseLift = kCandleLift,
+                   .horizontalLabels = true},
+          .values = std::move(values)};
+}
+
+// The yearly chart computes no sixth mean; its line keeps its place in the table as gaps only.
+PointRecipe NoLine() {
+  return [](const DataRecord&, ChartPoint& p) {
+    p.open = p.low = p.high = p.close = 0.0;
+    p.valid = false;
+  };
+}
+
+std::array<SeriesRow, 9> PeriodSeries(PeriodKind kind, LowerPane pane) {
+  return {{
+      {.look = {.style = SeriesStyle::Candle,
+                .color = kRed,
+                .upColor = kRed,
+                .downColor = kBlue,
+                .inMainRange = true,
+                .baseLift = kCandleLift,
+                .horizontalLabels = true},
+       .values = CandleValues()},
+      PeriodLine(LineOf(MeanSlot(0)), Rgb(255, 153, 0)),
+      PeriodLine(LineOf(MeanSlot(1)), Rgb(153, 204, 0)),
+      PeriodLine(LineOf(MeanSlot(2)), Rgb(255, 153, 204)),
+      PeriodLine(LineOf(MeanSlot(3)), Rgb(0, 204, 255)),
+      PeriodLine(LineOf(MeanSlot(4)), Rgb(255, 204, 0)),
+      PeriodLine(kind == PeriodKind::Quarter ? LineOf(MeanSlot(5)) : NoLine(), Rgb(255, 153, 0)),
+      {.look = {.style = SeriesStyle::FlaggedCandle,
+                .color = kRed,
+                .upColor = Rgb(255, 153, 22),
+                .downColor = Rgb(22, 153, 255),
+                .inMainRange = true,
+                .inLowerPane = true,
+                .horizontalLabels = false},
+       .values = LiftedVolumeBars(pane)},
+      {.look = {.style = SeriesStyle::FlaggedCandle,
+                .color = kRed,
+                .upColor = Rgb(255, 153, 205),
+                .downColor = Rgb(153, 204, 0),
+                .inMainRange = true,
+                .inLowerPane = true,
+                .baseLift = kChangeBarLift,
+                .horizontalLabels = true},
+       .values = ScaledChangeBars(pane)},
+  }};
+}
+
+void BuildPeriodChart(const PipelineInputs& in, ChartModel& chart, PeriodKind kind) {
+  std::vector<DataRecord> work = MergePeriods(in.records, kind);
+  SetPercentChange(work);
+  if (in.LogScale()) {
+    static constexpr std::array<int, 5> kLogSlots = {kOpen, kHigh, kLow, kClose, kCompanion};
+    Log10Slots(work, kLogSlots);
+  }
+  if (kind == PeriodKind::Quarter) {
+    RunningMeans(work, kQuarterMeans);
+  } else {
+    RunningMeans(work, kYearMeans);
+  }
+  ApplyChartProperties(chart, in.header, Legends{}, kLowerPaneRatio);
+
+  auto lock = BeginSeries(chart);
+  const RangeFilter range{in.fromYear};
+  AppendSeriesTable(chart, PeriodSeries(kind, LowerPaneOf(work)), work, range,
+                    {0, SwingKind::NonStrict});
+  AppendYearBody(chart, work, range, kCandleLift);
+  FinishChart(chart, std::move(lock), in.toYear);
+}
+
+}  // namespace
+
+void BuildQuarterlyChart(const PipelineInputs& in, ChartModel& chart) {
+  BuildPeriodChart(in, chart, PeriodKind::Quarter);
+}
+
+void BuildYearlyChart(const PipelineInputs& in, ChartModel& chart) {
+  BuildPeriodChart(in, chart, PeriodKind::Year);
+}
+
+}  // namespace orvane

@@ -1,0 +1,339 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+#include <mutex>
+
+#include "app/main_window_logic.h"
+#include "app/qt/chart1_dlg.h"
+#include "app/qt/plinthview_dlg.h"
+#include "content_server.h"
+#include "modes/modes.h"
+#include "views/qt/dash_board_dlg.h"
+
+// Fontconfig keeps a cache for the life of the process; LeakSanitizer should not count it.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
+namespace orvane::app {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+void EnsureApp() {
+  if (QApplication::instance() != nullptr) return;
+  static int argc = 1;
+  static char name[] = "app_window_tests";
+  static char* argv[] = {name, nullptr};
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Never destroyed: QTest's input devices must not outlive the application at exit.
+  static QApplication* app = new QApplication(argc, argv);
+  (void)app;
+}
+
+std::size_t SeriesCount(CCHARTctl& chart) {
+  std::lock_guard lock(chart.Model().seriesLock);
+  return chart.Model().series.size();
+}
+
+std::size_t PointCount(CCHARTctl& chart) {
+  std::lock_guard lock(chart.Model().seriesLock);
+  std::size_t points = 0;
+  for (const ChartSeries& s : chart.Model().series) points += s.points.size();
+  return points;
+}
+
+const fs::path kSample = fs::path(ORVANE_TEST_DATA_DIR) / "samples/10001.txt";
+
+// The main window against a content server that is not there: start-up fetches fail at once
+// and every series is loaded by hand.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() { EnsureApp(); }
+
+  std::unique_ptr<CPlinthviewDlg> MakeWindow() {
+    MainWindowSetup setup;
+    setup.contentHost = HostPort{"127.0.0.1", 1};
+    setup.workingFolder = folder.path().toStdString();
+    setup.reLogin = [this] {
+      ++reLogins;
+      return reLoginAdmits;
+    };
+    setup.showAbout = [this](QWidget*) { ++aboutBoxes; };
+    auto window = std::make_unique<CPlinthviewDlg>(std::move(setup));
+    window->Dashboard()->LoadDataFile(kSample);
+    window->SingleChart()->LoadDataFile(kSample);
+    return window;
+  }
+
+  YearsAndScale SingleSettings(CPlinthviewDlg& w) {
+    return {w.SingleChart()->scaleChoice, w.SingleChart()->fromYear, w.SingleChart()->toYear};
+  }
+  YearsAndScale DashboardSettings(CPlinthviewDlg& w) {
+    return {w.Dashboard()->scaleChoice, w.Dashboard()->fromYear, w.Dashboard()->toYear};
+  }
+
+  QTemporaryDir folder;
+  int reLogins = 0;
+  bool reLoginAdmits = true;
+  int aboutBoxes = 0;
+};
+
+TEST_F(MainWindowTest, StartsWithTheTemplatesDefaults) {
+  auto window = MakeWindow();
+  EXPECT_EQ(window->windowTitle().toStdString(), "Orvane");
+  EXPECT_EQ(window->Edit(1003)->text(), "2005");
+  EXPECT_EQ(window->Edit(1004)->text(), "2030");
+  EXPECT_EQ(window->Edit(1005)->text(), "1700");
+  EXPECT_EQ(window->Edit(1012)->text(), "2030");
+  EXPECT_EQ(window->Combo(1010)->currentText().toStdString(), "산술");
+  EXPECT_EQ(window->Combo(1014)->currentText().toStdString(), "로그");
+  ASSERT_EQ(window->Combo(1010)->count(), 2);
+  EXPECT_EQ(window->Combo(1010)->itemText(0).toStdString(), "로그");
+  EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
+  EXPECT_EQ(window->ReLoginTimer().interval(), 86'400'000);
+  EXPECT_TRUE(window->ReLoginTimer().isActive());
+  EXPECT_TRUE(fs::is_directory(window->CacheDir()));
+  EXPECT_TRUE(fs::is_directory(fs::path(folder.path().toStdString()) / "ExcelFile"));
+  EXPECT_EQ(window->MenuSlot()->geometry(), QRect(10, 10, 550, 980));
+  EXPECT_EQ(window->Dashboard()->geometry(), QRect(560, 40, 1900, 980));
+  EXPECT_EQ(window->SingleChart()->geometry(), QRect(560, 40, 1900, 980));
+  // The radio captions stand in screen order while the modes follow the template.
+  EXPECT_EQ(window->RadioOfMode(2)->text().toStdString(), "볼린저");
+  EXPECT_EQ(window->RadioOfMode(5)->text().toStdString(), "분기봉");
+  EXPECT_LT(window->RadioOfMode(5)->x(), window->RadioOfMode(2)->x());
+  EXPECT_EQ(window->ChartMode(), 0);
+}
+
+TEST_F(MainWindowTest, ARadioClickAppliesItsModeAtOnce) {
+  auto window = MakeWindow();
+  window->show();
+  QTest::mouseClick(window->RadioOfMode(2), Qt::LeftButton);
+  EXPECT_EQ(window->ChartMode(), 2);
+  EXPECT_TRUE(window->SingleChart()->isVisible());
+  EXPECT_FALSE(window->Dashboard()->isVisible());
+  const std::size_t bollinger = SeriesCount(window->SingleChart()->Chart());
+  EXPECT_GT(bollinger, 0u);
+
+  QTest::mouseClick(window->RadioOfMode(1), Qt::LeftButton);
+  EXPECT_EQ(window->ChartMode(), 1);
+  EXPECT_GT(SeriesCount(window->SingleChart()->Chart()), 0u);
+  EXPECT_NE(SeriesCount(window->SingleChart()->Chart()), bollinger);
+
+  QTest::mouseClick(window->RadioOfMode(0), Qt::LeftButton);
+  EXPECT_EQ(window->ChartMode(), 0);
+  EXPECT_TRUE(window->Dashboard()->isVisible());
+  EXPECT_FALSE(window->SingleChart()->isVisible());
+}
+
+TEST_F(MainWindowTest, RangeSearchTakesItsOwnFieldsWhileTheDashboardKeepsTheMain) {
+  auto window = MakeWindow();
+  window->show();
+  window->Edit(1003)->setText("1999");
+  window->Edit(1004)->setText("2020");
+  window->Combo(1010)->setCurrentIndex(0);
+  window->Edit(1005)->setText("1800");
+  window->Edit(1012)->setText("2011");
+  window->Combo(1014)->setCurrentIndex(1);
+  QTest::mouseClick(window->RadioOfMode(4), Qt::LeftButton);
+  EXPECT_EQ(SingleSettings(*window), (YearsAndScale{1, 1800, 2011}));
+  EXPECT_EQ(DashboardSettings(*window), (YearsAndScale{0, 1999, 2020}));
+  EXPECT_GT(SeriesCount(window->SingleChart()->Chart()), 0u);
+
+  QTest::mouseClick(window->ApplyButton(1013), Qt::LeftButton);
+  EXPECT_EQ(SingleSettings(*window), (YearsAndScale{1, 1800, 2011}));
+  QTest::mouseClick(window->RadioOfMode(6), Qt::LeftButton);
+  EXPECT_EQ(SingleSettings(*window), (YearsAndScale{0, 1999, 2020}));
+}
+
+TEST_F(MainWindowTest, EmptyOrNonNumericYearsGiveZero) {
+  auto window = MakeWindow();
+  window->show();
+  window->Edit(1003)->setText("");
+  window->Edit(1004)->setText("abc");
+  QTest::mouseClick(window->ApplyButton(1000), Qt::LeftButton);
+  EXPECT_EQ(window->SingleChart()->fromYear, 0);
+  EXPECT_EQ(window->SingleChart()->toYear, 0);
+  EXPECT_EQ(window->Dashboard()->fromYear, 0);
+  EXPECT_EQ(window->Dashboard()->toYear, 0);
+  window->Edit(1004)->setText("2016년");
+  QTest::mouseClick(window->ApplyButton(1000), Qt::LeftButton);
+  EXPECT_EQ(window->Dashboard()->toYear, 2016);
+}
+
+TEST_F(MainWindowTest, EnterAndEscapeDoNothing) {
+  auto window = MakeWindow();
+  window->show();
+  window->Edit(1003)->setText("1990");
+  const int before = window->SingleChart()->fromYear;
+  for (QWidget* target : std::initializer_list<QWidget*>{
+           window.get(), window->Edit(1003), window->ApplyButton(1000), window->RadioOfMode(3)}) {
+    target->setFocus();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+      QTest::keyClick(target, key);
+    }
+  }
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->result(), QDialog::Rejected);  // never ended: done() would have hidden it
+  EXPECT_EQ(window->SingleChart()->fromYear, before);
+  EXPECT_NE(window->ChartMode(), 3);
+}
+
+TEST_F(MainWindowTest, GrowingMovesRightAndBottomEdgesOnly) {
+  auto window = MakeWindow();
+  window->setWindowState(Qt::WindowNoState);
+  window->show();
+  window->resize(2600, 1500);
+  QCoreApplication::processEvents();
+  const QSize client = window->size();
+  EXPECT_EQ(window->Dashboard()->geometry(),
+            QRect(560, 40, client.width() - 10 - 560, client.height() - 10 - 40));
+  EXPECT_EQ(window->SingleChart()->geometry(), window->Dashboard()->geometry());
+  EXPECT_EQ(window->MenuSlot()->geometry(), QRect(10, 10, 550, client.height() - 10 - 10));
+  // The chart inside the single-chart window follows it.
+  QTest::mouseClick(window->RadioOfMode(1), Qt::LeftButton);
+  EXPECT_EQ(window->SingleChart()->Chart().size(), window->SingleChart()->size());
+}
+
+TEST_F(MainWindowTest, DashboardSplitsAHeightOf1700AtOneThousand) {
+  auto window = MakeWindow();
+  window->show();
+  QCoreApplication::processEvents();
+  CDashBoardDlg& dashboard = *window->Dashboard();
+  dashboard.show();
+  dashboard.resize(1900, 1700);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(dashboard.Chart(0).geometry(), QRect(0, 0, 1900, 999));
+  EXPECT_EQ(dashboard.Chart(1).geometry(), QRect(0, 1001, 949, 699));
+  EXPECT_EQ(dashboard.Chart(2).geometry(), QRect(951, 1001, 949, 699));
+  EXPECT_TRUE(dashboard.RepaintTimer().isActive());
+  EXPECT_EQ(dashboard.RepaintTimer().interval(), 100);
+}
+
+TEST_F(MainWindowTest, RepaintTimerFiresOnceAfterABurstOfSizeChanges) {
+  auto window = MakeWindow();
+  window->show();
+  CChart1Dlg& chart = *window->SingleChart();
+  chart.show();
+  QTest::qWait(150);
+  int fired = 0;
+  QObject::connect(&chart.RepaintTimer(), &QTimer::timeout, [&fired] { ++fired; });
+  for (int i = 0; i < 5; ++i) {
+    chart.resize(800 + 10 * i, 600);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(chart.RepaintTimer().isActive());
+  }
+  EXPECT_EQ(fired, 0);
+  QTest::qWait(250);
+  EXPECT_EQ(fired, 1);
+}
+
+TEST_F(MainWindowTest, DailyReLoginClosesTheWindowOnlyOnRefusal) {
+  auto window = MakeWindow();
+  window->show();
+  window->ReLoginTimer().start(1);
+  QTest::qWait(30);
+  EXPECT_EQ(reLogins, 1);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->ReLoginTimer().interval(), 86'400'000);
+  reLoginAdmits = false;
+  window->ReLoginTimer().start(1);
+  QTest::qWait(30);
+  EXPECT_EQ(reLogins, 2);
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, F1OpensTheAboutBox) {
+  auto window = MakeWindow();
+  window->show();
+  QTest::keyClick(window.get(), Qt::Key_F1);
+  QTest::keyClick(window->Edit(1005), Qt::Key_F1);
+  EXPECT_EQ(aboutBoxes, 2);
+}
+
+TEST_F(MainWindowTest, AUrlWithoutAFileNameLeavesTheCacheFolderAlone) {
+  auto window = MakeWindow();
+  window->show();
+  window->OpenDataUrl(window->BaseUrl() + "/");
+  window->OpenDataUrl(window->BaseUrl() + "/..");
+  EXPECT_TRUE(fs::is_directory(window->CacheDir()));
+  EXPECT_EQ(window->SingleChart()->Table().RowCount(), 0u);
+  EXPECT_EQ(window->Dashboard()->Table().RowCount(), 0u);
+  EXPECT_TRUE(window->isVisible());
+}
+
+// The real service on loopback: every mode opens series through OpenDataUrl.
+class OpenDataUrlTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    EnsureApp();
+    root = new QTemporaryDir;
+    server = new testing::ContentServer(ORVANE_BINARY_DIR, root->path().toStdString());
+  }
+  static void TearDownTestSuite() {
+    delete server;
+    delete root;
+  }
+  static inline QTemporaryDir* root = nullptr;
+  static inline testing::ContentServer* server = nullptr;
+};
+
+TEST_F(OpenDataUrlTest, EveryModeShowsTheSeriesItOpened) {
+  ASSERT_GT(server->Port(), 0);
+  QTemporaryDir folder;
+  MainWindowSetup setup;
+  setup.contentHost = HostPort{"127.0.0.1", server->Port()};
+  setup.workingFolder = folder.path().toStdString();
+  setup.reLogin = [] { return true; };
+  CPlinthviewDlg window(std::move(setup));
+  window.setWindowState(Qt::WindowNoState);
+  window.show();
+  const fs::path working = folder.path().toStdString();
+  EXPECT_GT(fs::file_size(working / "orvane_bg.bmp"), 0u);
+  // Start-up opened the home series on the dashboard.
+  EXPECT_GT(window.SingleChart()->Table().RowCount(), 400u);
+  EXPECT_EQ(window.ChartMode(), 0);
+  EXPECT_TRUE(window.Dashboard()->isVisible());
+  for (int c = 0; c < 3; ++c) EXPECT_GT(PointCount(window.Dashboard()->Chart(c)), 0u);
+  EXPECT_EQ(window.Dashboard()->Chart(0).Model().settings.title,
+            "Orvane 전국 아파트 매매가격지수");
+
+  const char* files[] = {"10002.txt", "60001.txt", "11005.txt", "40001.txt", "10003.txt",
+                         "50001.txt", "70002.txt", "12001.txt", "60002.txt"};
+  for (int mode = 0; mode < 9; ++mode) {
+    SCOPED_TRACE(mode);
+    window.RadioOfMode(mode)->setChecked(true);
+    window.OpenDataUrl(window.BaseUrl() + "/" + files[mode]);
+    EXPECT_GT(window.Dashboard()->Table().RowCount(), 10u);
+    EXPECT_EQ(window.Dashboard()->Table().RowCount(), window.SingleChart()->Table().RowCount());
+    EXPECT_FALSE(fs::exists(window.CacheDir() + files[mode]));
+    EXPECT_EQ(window.Dashboard()->freshFile, 1);
+    if (mode == 0) {
+      EXPECT_TRUE(window.Dashboard()->isVisible());
+      for (int c = 0; c < 3; ++c) EXPECT_GT(PointCount(window.Dashboard()->Chart(c)), 0u);
+    } else {
+      EXPECT_TRUE(window.SingleChart()->isVisible());
+      EXPECT_EQ(PointCount(window.SingleChart()->Chart()) > 0, IsModeBuilt(mode));
+      EXPECT_FALSE(window.SingleChart()->Inputs().records.empty());
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(window.CacheDir()));
+
+  // A series the server does not have empties the tables and the chart; nothing else happens.
+  window.RadioOfMode(1)->setChecked(true);
+  window.OpenDataUrl(window.BaseUrl() + "/99999.txt");
+  EXPECT_EQ(window.SingleChart()->Table().RowCount(), 0u);
+  EXPECT_EQ(PointCount(window.SingleChart()->Chart()), 0u);
+  EXPECT_TRUE(window.isVisible());
+}
+
+}  // namespace
+}  // namespace orvane::app

@@ -1,0 +1,118 @@
+#include "tools/orvane_chart/csv_command.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "data/series_reader.h"
+
+// The application lives until exit; fontconfig's caches it holds are not leaks.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
+namespace orvane::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSample = fs::path(ORVANE_TEST_DATA_DIR) / "samples/10001.txt";
+
+std::vector<std::vector<std::string>> RunCsv(std::map<std::string, std::string, std::less<>> values,
+                                             std::string* bom = nullptr) {
+  const fs::path out = fs::path(ORVANE_BINARY_DIR) / "csv_command.csv";
+  Invocation invocation;
+  invocation.file = kSample.string();
+  invocation.values = std::move(values);
+  invocation.values["--csv"] = out.string();
+  EXPECT_TRUE(WantsCsv(invocation));
+  EXPECT_EQ(CsvCommand().run(invocation), kExitOk);
+  std::ifstream in(out, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string all = text.str();
+  if (bom != nullptr) *bom = all.substr(0, 3);
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(all.substr(3));
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_TRUE(line.ends_with('\r'));
+    line.pop_back();
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+    if (line.ends_with(',')) cells.emplace_back();
+    rows.push_back(std::move(cells));
+  }
+  return rows;
+}
+
+double Number(const std::string& text) {
+  double v = NAN;
+  std::from_chars(text.data(), text.data() + text.size(), v);
+  return v;
+}
+
+TEST(CsvCommand, WritesTheMonthlyChartOfTheSampleFile) {
+  DataTable table;
+  ASSERT_TRUE(LoadDataFile(table, kSample));
+  const std::vector<DataRecord> records = LoadRecords(table).records;
+  ASSERT_GT(records.size(), 200u);
+
+  std::string bom;
+  const auto rows = RunCsv({}, &bom);
+  EXPECT_EQ(bom, "\xEF\xBB\xBF");
+  ASSERT_EQ(rows.size(), records.size() + 1);  // the file starts in 2006, after --from 2005
+  const std::vector<std::string> header = {
+      "날짜",        "시가",        "고가",         "저가",         "종가",        "12개월 평균",
+      "36개월 평균", "60개월 평균", "120개월 평균", "180개월 평균", "24개월 평균", "보조 지표"};
+  EXPECT_EQ(rows[0], header);
+
+  double sum = 0.0;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const DataRecord& r = records[i];
+    const auto& row = rows[i + 1];
+    ASSERT_EQ(row.size(), header.size());
+    char date[32];
+    std::snprintf(date, sizeof date, "%04d-%02d", r.date / 100, r.date % 100);
+    EXPECT_EQ(row[0], date);
+    EXPECT_DOUBLE_EQ(Number(row[1]), r.v[kOpen]);
+    EXPECT_DOUBLE_EQ(Number(row[2]), r.v[kHigh]);
+    EXPECT_DOUBLE_EQ(Number(row[3]), r.v[kLow]);
+    EXPECT_DOUBLE_EQ(Number(row[4]), r.v[kClose]);
+    // The 12-month mean, summed here from the closes.
+    sum += r.v[kClose];
+    if (i >= 12) sum -= records[i - 12].v[kClose];
+    EXPECT_NEAR(Number(row[5]), sum / std::min<double>(i + 1, 12), 1e-9) << row[0];
+    // The companion line is a gap where the companion is below 1e-10.
+    if (r.v[kCompanion] >= 1e-10) {
+      EXPECT_DOUBLE_EQ(Number(row[11]), r.v[kCompanion]);
+    } else {
+      EXPECT_EQ(row[11], "");
+    }
+  }
+}
+
+TEST(CsvCommand, LogScaleGivesTheRealValuesBack) {
+  const auto arith = RunCsv({{"--mode", "2"}, {"--from", "2015"}});
+  const auto log = RunCsv({{"--mode", "2"}, {"--from", "2015"}, {"--scale", "log"}});
+  ASSERT_EQ(arith.size(), log.size());
+  ASSERT_GT(arith.size(), 100u);
+  EXPECT_EQ(arith[0], log[0]);
+  const std::size_t coppock =
+      std::find(arith[0].begin(), arith[0].end(), "Coppock") - arith[0].begin();
+  ASSERT_LT(coppock, arith[0].size());
+  for (std::size_t i = 1; i < arith.size(); ++i) {
+    EXPECT_EQ(arith[i][0], log[i][0]);
+    for (std::size_t c : {1u, 2u, 3u, 4u}) {
+      EXPECT_NEAR(Number(log[i][c]), Number(arith[i][c]), 1e-9 * Number(arith[i][c]));
+    }
+    // Momentum is drawn unscaled under either scale.
+    EXPECT_EQ(log[i][coppock], arith[i][coppock]);
+  }
+}
+
+}  // namespace
+}  // namespace orvane::tool

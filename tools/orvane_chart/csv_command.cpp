@@ -1,0 +1,83 @@
+#include "tools/orvane_chart/csv_command.h"
+
+#include <array>
+#include <cstdio>
+#include <mutex>
+#include <sstream>
+
+#include "chart/chart_export.h"
+#include "modes/modes.h"
+#include "tools/orvane_chart/chart_commands.h"
+#include "tools/orvane_chart/dashboard_render.h"
+#include "tools/orvane_chart/render_command.h"
+
+namespace orvane::tool {
+namespace {
+
+constexpr std::string_view kCsvFlag = "--csv";
+
+constexpr ValueOption kCsvOptions[] = {
+    {kCsvFlag, "OUT.csv",
+     "write the visible data as CSV (UTF-8 with BOM): date, open, high, low, close of the first "
+     "series, then each line series; real values under the log scale; mode 0 gives its monthly "
+     "chart; - for standard output"},
+};
+
+int RunCsvCommand(const Invocation& invocation) {
+  RenderRequest request;
+  if (const auto error = ParseRenderRequest(invocation, request)) {
+    std::fprintf(stderr, "orvane-chart: %s\n", error->c_str());
+    return kExitUsage;
+  }
+  int mode = 0;
+  PipelineInputs in;
+  DataTable table;
+  if (const int status = LoadChartInputs(invocation, mode, in, table); status != kExitOk) {
+    return status;
+  }
+  // The dashboard's CSV is that of its first (monthly) chart.
+  std::array<ChartModel, kDashboardChartCount> models;
+  DashboardCharts charts;
+  for (std::size_t i = 0; i < models.size(); ++i) {
+    models[i].Attach();
+    charts[i] = &models[i];
+  }
+  const bool dashboard = mode == static_cast<int>(ChartMode::Dashboard);
+  if (dashboard) {
+    PrepareDashboardCharts(charts);
+    BuildDashboard(table, DashboardInputsOf(in), charts);
+  } else {
+    BuildChart(mode, in, models[0]);
+  }
+  ChartModel& chart = models[0];
+
+  std::string csv;
+  {
+    std::lock_guard lock(chart.seriesLock);
+    csv = ChartCsv(chart.series, chart.settings, chart.view);
+  }
+  Invocation target = invocation;
+  const std::string& out = invocation.values.find(kCsvFlag)->second;
+  target.outPath = out == "-" ? std::string() : out;
+  int status = WriteOutput(target, csv);
+  if (WantsRender(invocation)) {
+    std::ostringstream err;
+    const int renderStatus =
+        dashboard ? RunDashboardRender(charts, request, err) : RunRender(chart, request, err);
+    std::fputs(err.str().c_str(), stderr);
+    if (status == kExitOk) status = renderStatus;
+  }
+  return status;
+}
+
+constexpr Command kCsvCommand{"--csv", "write the chart's visible data as CSV", RunCsvCommand};
+
+}  // namespace
+
+std::span<const ValueOption> CsvValueOptions() { return kCsvOptions; }
+
+bool WantsCsv(const Invocation& invocation) { return invocation.values.contains(kCsvFlag); }
+
+const Command& CsvCommand() { return kCsvCommand; }
+
+}  // namespace orvane::tool

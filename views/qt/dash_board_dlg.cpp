@@ -1,0 +1,59 @@
+#include "views/qt/dash_board_dlg.h"
+
+#include "chart/qt/qt_canvas.h"
+#include "data/series_reader.h"
+#include "modes/dashboard.h"
+
+namespace orvane {
+namespace {
+
+QRect ToQRect(const CanvasRect& r) { return QRect(r.left, r.top, r.width, r.height); }
+
+}  // namespace
+
+CDashBoardDlg::CDashBoardDlg(const std::filesystem::path& workingFolder, QWidget* parent)
+    : QWidget(parent) {
+  for (std::size_t i = 0; i < charts_.size(); ++i) {
+    charts_[i] = new CCHARTctl(this);
+    charts_[i]->setObjectName(QString::number(kChartIds[i]));
+    charts_[i]->Resources().fonts = DashboardChartFonts(i);
+    charts_[i]->SetExportFolder(QString::fromStdString((workingFolder / "ExcelFile").string()));
+  }
+  PrepareDashboardCharts(Models());
+  charts_[0]->Resources().backgroundImage =
+      LoadChartImage((workingFolder / "orvane_bg.bmp").string());
+
+  repaintTimer_.setObjectName(QString::number(kRepaintTimerId));
+  repaintTimer_.setSingleShot(true);
+  repaintTimer_.setInterval(kRepaintDelay);
+  connect(&repaintTimer_, &QTimer::timeout, this, [this] {
+    update();
+    for (CCHARTctl* chart : charts_) chart->update();
+  });
+}
+
+bool CDashBoardDlg::LoadDataFile(const std::filesystem::path& path) {
+  return orvane::LoadDataFile(table_, path);
+}
+
+DashboardCharts CDashBoardDlg::Models() {
+  return {&charts_[0]->Model(), &charts_[1]->Model(), &charts_[2]->Model()};
+}
+
+void CDashBoardDlg::BuildDashboard() {
+  DashboardInputs in;
+  in.scaleChoice = scaleChoice;
+  in.fromYear = fromYear;
+  in.toYear = toYear;
+  in.freshFile = freshFile != 0;
+  orvane::BuildDashboard(table_, in, Models());
+}
+
+void CDashBoardDlg::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const auto layout = DashboardLayout(width(), height());
+  for (std::size_t i = 0; i < charts_.size(); ++i) charts_[i]->setGeometry(ToQRect(layout[i]));
+  repaintTimer_.start();
+}
+
+}  // namespace orvane
