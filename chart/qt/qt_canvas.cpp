@@ -116,8 +116,8 @@ const QImage& QtCanvas::DotImage(ColorRef color, int w) {
   image.fill(Qt::transparent);
   {
     QPainter p(&image);
-    PaintDot(p, CanvasPoint{static_cast<double>(side / 2), static_cast<double>(side / 2)}, color,
-             w);
+    const int centre = side / 2;
+    PaintDot(p, CanvasPoint{static_cast<double>(centre), static_cast<double>(centre)}, color, w);
   }
   dots_.emplace_back(std::pair(color, w), std::move(image));
   return dots_.back().second;
@@ -168,7 +168,8 @@ void QtCanvas::Line(CanvasPoint from, CanvasPoint to, const Pen& pen) {
       // Dots on whole pixels all look alike: one drawn dot is copied (a marker series has
       // hundreds).
       const QImage& dot = DotImage(pen.color, w);
-      painter_.drawImage(QPointF(from.x - dot.width() / 2, from.y - dot.height() / 2), dot);
+      const int half = dot.width() / 2;
+      painter_.drawImage(QPointF(from.x - half, from.y - half), dot);
       return;
     }
     PaintDot(painter_, from, pen.color, w);

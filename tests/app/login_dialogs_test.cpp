@@ -17,7 +17,6 @@
 #include "fakes.h"
 
 // Fontconfig keeps a cache for the life of the process; LeakSanitizer should not count it.
-// NOLINTNEXTLINE(bugprone-reserved-identifier): the name LeakSanitizer looks for.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
 
 namespace orvane::app {

@@ -157,7 +157,7 @@ TEST_F(FetchFaults, UnwritableCacheFolderIsAWriteFailure) {
 }
 
 TEST_F(FetchFaults, FullDiskLeavesNoFileAndNoTemporary) {
-  const std::string body(256 * 1024, 'z');
+  const std::string body(std::size_t{256} * 1024, 'z');
   test::FakeServer fake([&body](int s, const std::atomic<bool>&) {
     test::SendAll(
         s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
@@ -168,7 +168,7 @@ TEST_F(FetchFaults, FullDiskLeavesNoFileAndNoTemporary) {
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
   rlimit small = saved;
-  small.rlim_cur = 16 * 1024;
+  small.rlim_cur = rlim_t{16} * 1024;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   const FetchResult r = FetchFile(fake.Url("/big.txt"), "big.txt", Target(), Quick());
   ::setrlimit(RLIMIT_FSIZE, &saved);
