@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -19,15 +20,21 @@ class ContentServer {
     if (!std::filesystem::exists(root / "orvane_data")) {
       QProcess::execute(server, {"--make-sample", rootText});
     }
+    // The log goes to a file: a pipe that nobody drains while a benchmark runs without an event
+    // loop fills up and then blocks every request the service logs.
+    const std::filesystem::path log = root / "server.log";
     process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setStandardOutputFile(QString::fromStdString(log.string()));
     // Ports of its own and a member database of its own, so parallel tests never collide.
     const QString db = QString::fromStdString((root / "members.db").string());
     process_.start(server, {"--http-port", "0", "--udp-port", "0", "--db", db, "--root", rootText});
     const QRegularExpression listening(QStringLiteral("http listening on ([^ ]+):(\\d+)"));
-    QString seen;
-    while (port_ == 0 && process_.waitForReadyRead(10000)) {
-      seen += QString::fromUtf8(process_.readAll());
-      const auto match = listening.match(seen);
+    for (int waited = 0; port_ == 0 && waited < 10000 && process_.state() != QProcess::NotRunning;
+         waited += 20) {
+      process_.waitForFinished(20);
+      QFile file(QString::fromStdString(log.string()));
+      if (!file.open(QIODevice::ReadOnly)) continue;
+      const auto match = listening.match(QString::fromUtf8(file.readAll()));
       if (match.hasMatch()) port_ = match.captured(2).toInt();
     }
   }
