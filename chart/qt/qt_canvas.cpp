@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QPaintEngine>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <algorithm>
@@ -123,6 +124,11 @@ const QImage& QtCanvas::DotImage(ColorRef color, int w) {
   return dots_.back().second;
 }
 
+bool QtCanvas::Rasterised() const {
+  const QPaintEngine* engine = painter_.paintEngine();
+  return engine != nullptr && engine->type() == QPaintEngine::Raster;
+}
+
 QtCanvas::QtCanvas(QPainter& painter) : painter_(painter) {
   painter_.setRenderHint(QPainter::Antialiasing, true);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -164,7 +170,7 @@ void QtCanvas::Line(CanvasPoint from, CanvasPoint to, const Pen& pen) {
   if (from == to) {
     // A zero-length stroke of a round pen leaves one dot of the pen's diameter.
     if (pen.cap != PenCap::Round) return;
-    if (IsWhole(from.x) && IsWhole(from.y) && OnPixelGrid(painter_.transform())) {
+    if (Rasterised() && IsWhole(from.x) && IsWhole(from.y) && OnPixelGrid(painter_.transform())) {
       // Dots on whole pixels all look alike: one drawn dot is copied (a marker series has
       // hundreds).
       const QImage& dot = DotImage(pen.color, w);
@@ -198,8 +204,9 @@ void QtCanvas::Polyline(std::span<const CanvasPoint> points, const Pen& pen) {
   const QPolygonF poly = ToPolygon(points, CentreOffset(std::max(1, pen.width)));
   QPen q = ToQPen(pen);
   painter_.setBrush(Qt::NoBrush);
-  if (pen.style == PenStyle::Dotted) {
-    // The dash pattern runs on across the vertices only in one stroke.
+  // The dash pattern runs on across the vertices only in one stroke; vector output (SVG) keeps
+  // one clean path, and gains nothing from the raster shortcuts below.
+  if (pen.style == PenStyle::Dotted || !Rasterised()) {
     painter_.setPen(q);
     painter_.drawPolyline(poly);
     return;

@@ -53,6 +53,8 @@ class QtCanvas final : public Canvas {
   void AxisLine(CanvasPoint from, CanvasPoint to, const Pen& pen, bool includeEnd);
   void DrawWidePolyline(const QPolygonF& poly, QPen pen);
   const QImage& DotImage(ColorRef color, int width);
+  // Painting into pixels (an image or a widget), not into a vector format.
+  bool Rasterised() const;
   // A paint uses a handful of fonts; each is resolved once per canvas.
   const std::pair<QFont, QFontMetricsF>& FontFor(const FontSpec& spec);
 
