@@ -29,7 +29,8 @@ bool UdpTransport::Resolve(const std::string& host, std::uint16_t port) {
   server_.sin_port = htons(port);
   freeaddrinfo(found);
   // A connected datagram socket also hears of an unreachable port at once.
-  if (fd_ >= 0) connect(fd_, reinterpret_cast<const sockaddr*>(&server_), sizeof server_);
+  // Unconnected, the socket still sends and receives; only that early notice is lost.
+  if (fd_ >= 0) (void)connect(fd_, reinterpret_cast<const sockaddr*>(&server_), sizeof server_);
   return true;
 }
 

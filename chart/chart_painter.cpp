@@ -144,6 +144,7 @@ bool PaintChart(ChartModel& chart, Canvas& canvas, int width, int height,
   DrawCaptions(settings, resources.fonts, canvas);
   DrawLegends(settings, resources.fonts.legend, canvas);
 
+  // NOLINTNEXTLINE(modernize-loop-convert): clang 14 cannot parse libstdc++ 12's views::reverse.
   for (auto it = chart.series.rbegin(); it != chart.series.rend(); ++it) {
     DrawSeries(g, *it, canvas);
     if (it->markHighlight) DrawHighlightOver(g, *it, canvas);

@@ -139,12 +139,9 @@ void DrawCandle(const SeriesFrame& f, Canvas& canvas) {
     if (!p.valid) break;
     // A value without a number (a logarithm of 0) leaves out its candle, not the rest.
     if (!FiniteCandle(p)) continue;
-    bool up = true;
-    if (p.close < p.open) {
-      up = false;
-    } else if (p.close == p.open && i > 0 && p.close < f.Point(i - 1).close) {
-      up = false;
-    }
+    // A doji takes the colour of its move from the previous close.
+    const bool up =
+        !(p.close < p.open || (p.close == p.open && i > 0 && p.close < f.Point(i - 1).close));
     DrawCandleBar(f, canvas, i, up, pens);
     const int x = f.X(i);
     if (const auto upper = TrimBlanks(p.upperLabel); !upper.empty()) {

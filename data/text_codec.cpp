@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -23,6 +24,7 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): iconv_open reports failure as (iconv_t)-1.
   bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
   // Converts all of `in`, calling onBad(inputPointer, remaining) on each byte iconv rejects;
@@ -34,26 +36,51 @@ class Converter {
     std::size_t srcLeft = in.size();
     char buffer[4096];
     while (srcLeft > 0) {
+      const char* start = src;
       char* dst = buffer;
       std::size_t dstLeft = sizeof buffer;
       const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
       out.append(buffer, static_cast<std::size_t>(dst - buffer));
       if (rc != static_cast<std::size_t>(-1)) continue;
       if (errno == E2BIG) continue;
-      // EILSEQ or EINVAL (a sequence cut off at the end): skip the offending bytes.
-      const std::size_t skip = onBad(src, srcLeft, out);
-      src += skip;
-      srcLeft -= skip;
+      // EILSEQ or EINVAL (a sequence cut off at the end): skip the offending bytes, unless
+      // iconv already went past them.
+      if (ConsumedBadSequence(start, src)) {
+        onBad(src, 0, out);
+      } else {
+        const std::size_t skip = std::min(onBad(src, srcLeft, out), srcLeft);
+        src += skip;
+        srcLeft -= skip;
+      }
       iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     }
   }
 
  private:
+  // glibc's CP949 converter reads past some unassigned two-byte codes before reporting them,
+  // where iconv should stop at the offending sequence: then [from, to) does not convert cleanly.
+  bool ConsumedBadSequence(const char* from, const char* to) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char* src = const_cast<char*>(from);
+    auto left = static_cast<std::size_t>(to - from);
+    char buffer[4096];
+    while (left > 0) {
+      char* dst = buffer;
+      std::size_t dstLeft = sizeof buffer;
+      if (iconv(cd_, &src, &left, &dst, &dstLeft) == static_cast<std::size_t>(-1) &&
+          errno != E2BIG) {
+        return true;
+      }
+    }
+    return false;
+  }
+
   iconv_t cd_;
 };
 
-// Length of the UTF-8 sequence starting at `p` (1 for a malformed byte).
+// Length of the UTF-8 sequence starting at `p` (1 for a malformed byte, 0 when nothing is left).
 std::size_t Utf8SequenceLength(const char* p, std::size_t left) {
+  if (left == 0) return 0;
   const auto lead = static_cast<unsigned char>(*p);
   std::size_t n = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
   if (n > left) return 1;

@@ -18,10 +18,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // Request line, headers and any body of one request together.
-constexpr std::size_t kMaxRequestBytes = 16 * 1024;
+constexpr std::size_t kMaxRequestBytes = std::size_t{16} * 1024;
 // Files up to this size are read whole; larger ones (an update build) are streamed.
 constexpr std::uintmax_t kWholeFileLimit = 1 << 20;
-constexpr std::size_t kStreamChunk = 64 * 1024;
+constexpr std::size_t kStreamChunk = std::size_t{64} * 1024;
 constexpr std::size_t kKeepAliveRequests = 100;
 // Each open connection holds a worker while it is kept alive.
 constexpr std::size_t kWorkers = 64;
@@ -48,7 +48,7 @@ bool ServeFile(const fs::path& file, httplib::Response& res) {
     std::string body(static_cast<std::size_t>(size), '\0');
     in->read(body.data(), static_cast<std::streamsize>(size));
     body.resize(static_cast<std::size_t>(in->gcount()));
-    res.set_content(std::move(body), ContentTypeFor(file).c_str());
+    res.set_content(body, ContentTypeFor(file));
     return true;
   }
   res.set_content_provider(static_cast<std::size_t>(size), ContentTypeFor(file),

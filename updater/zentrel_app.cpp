@@ -45,10 +45,9 @@ CVS_ZentrelApp::CVS_ZentrelApp(int& argc, char** argv) : QApplication(argc, argv
 }
 
 QString CVS_ZentrelApp::WorkDir() {
-  const QString programDir = applicationDirPath();
+  QString programDir = applicationDirPath();
   if (QFileInfo(programDir).isWritable()) return programDir;
-  const QString data =
-      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Orvane";
+  QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Orvane";
   QDir().mkpath(data);
   return data;
 }

@@ -89,6 +89,8 @@ bool Updater::WaitForLoginWindow(std::stop_token stop) {
   if (probe_ == nullptr) return !stop.stop_requested();
   std::mutex mutex;
   std::condition_variable_any wake;
+  // The wait only sleeps until the next poll or a stop request; nothing else shares it.
+  // cppcheck-suppress localMutex
   std::unique_lock lock(mutex);
   while (!stop.stop_requested() && probe_->TopLevelWindowExists(kLoginWindowTitle)) {
     wake.wait_for(lock, stop, config_.windowPoll, [] { return false; });

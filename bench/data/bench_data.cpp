@@ -27,8 +27,8 @@ bool WriteFile(const fs::path& path, const std::string& bytes) {
 }
 
 fs::path GeneratedFile(std::size_t lines) {
-  const fs::path path = fs::temp_directory_path() / ("orvane_bench_" + std::to_string(::getpid()) +
-                                                     "_" + std::to_string(lines) + ".txt");
+  fs::path path = fs::temp_directory_path() / ("orvane_bench_" + std::to_string(::getpid()) + "_" +
+                                               std::to_string(lines) + ".txt");
   if (!fs::exists(path)) WriteFile(path, orvane::bench::GenerateSeriesFile(lines));
   return path;
 }

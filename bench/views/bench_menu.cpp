@@ -80,7 +80,7 @@ void BM_MenuListFormatting(benchmark::State& state) {
   bytes << in.rdbuf();
   const std::string body = bytes.str();
   MenuCallbacks callbacks;
-  callbacks.fetchList = [&body](const std::string&) { return body; };
+  callbacks.fetchList = [&body](const std::string&) { return std::optional<std::string>(body); };
   MenuGrid grid(callbacks);
   grid.SetHomeState("http://x/orvane_data");
   for (auto _ : state) {

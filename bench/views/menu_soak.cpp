@@ -121,11 +121,11 @@ int main(int argc, char** argv) {
     }
     if (steps >= wanted) {
       dlg.StopRotation();
-      app.quit();
+      QApplication::quit();
     }
   });
   watch.start(5);
-  app.exec();
+  QApplication::exec();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   const long lastRss = ResidentKiB();

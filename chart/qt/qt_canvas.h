@@ -4,6 +4,8 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
+#include <QPen>
+#include <QPolygonF>
 #include <deque>
 #include <memory>
 #include <string>
@@ -49,11 +51,16 @@ class QtCanvas final : public Canvas {
 
  private:
   void AxisLine(CanvasPoint from, CanvasPoint to, const Pen& pen, bool includeEnd);
+  void DrawWidePolyline(const QPolygonF& poly, QPen pen);
+  const QImage& DotImage(ColorRef color, int width);
+  // Painting into pixels (an image or a widget), not into a vector format.
+  bool Rasterised() const;
   // A paint uses a handful of fonts; each is resolved once per canvas.
   const std::pair<QFont, QFontMetricsF>& FontFor(const FontSpec& spec);
 
   QPainter& painter_;
   std::deque<std::pair<FontSpec, std::pair<QFont, QFontMetricsF>>> fonts_;
+  std::deque<std::pair<std::pair<ColorRef, int>, QImage>> dots_;
 };
 
 }  // namespace orvane

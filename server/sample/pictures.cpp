@@ -15,11 +15,17 @@ struct Rgba {
 
 class Canvas {
  public:
-  Canvas(int width, int height) : w_(width), h_(height), px_(width * height) {}
+  Canvas(int width, int height)
+      : w_(width),
+        h_(height),
+        px_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {}
 
   int width() const { return w_; }
   int height() const { return h_; }
-  Rgba& At(int x, int y) { return px_[static_cast<std::size_t>(y * w_ + x)]; }
+  Rgba& At(int x, int y) {
+    return px_[static_cast<std::size_t>(y) * static_cast<std::size_t>(w_) +
+               static_cast<std::size_t>(x)];
+  }
 
   // Paints colour over the pixel with the given opacity (0 to 1), "over" compositing.
   void Blend(int x, int y, Rgba c, double opacity) {

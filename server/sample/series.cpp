@@ -150,7 +150,7 @@ std::vector<double> MonthlyPath(const CurveParams& curve, int firstMonth, int la
   const int from = std::min(firstMonth, curve.scaleAt);
   const int to = std::max(lastMonth, curve.scaleAt);
   std::vector<double> raw;
-  raw.reserve(static_cast<std::size_t>(to - from + 1));
+  raw.reserve(static_cast<std::size_t>(to - from) + 1);
   double wander = 0.0;
   for (int m = from; m <= to; ++m) {
     const double t = m / 12.0;
@@ -169,7 +169,7 @@ std::vector<double> MonthlyPath(const CurveParams& curve, int firstMonth, int la
   if (curve.scaleTo != 0.0)
     factor = curve.scaleTo / raw[static_cast<std::size_t>(curve.scaleAt - from)];
   std::vector<double> path;
-  path.reserve(static_cast<std::size_t>(lastMonth - firstMonth + 1));
+  path.reserve(static_cast<std::size_t>(lastMonth - firstMonth) + 1);
   for (int m = firstMonth; m <= lastMonth; ++m) {
     path.push_back(raw[static_cast<std::size_t>(m - from)] * factor);
   }
@@ -264,7 +264,7 @@ std::string RenderSeries(const SeriesFile& file) {
         }
       }
       if (file.plusInField8 && fields.size() == 7 && !cell.empty() && cell.front() != '-') {
-        cell = "+" + cell;
+        cell.insert(0, 1, '+');
       }
       fields.push_back(std::move(cell));
     }

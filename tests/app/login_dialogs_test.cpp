@@ -121,6 +121,29 @@ TEST_F(LoginDialogTest, UntickedBoxStoresEmptyIdAndNextStartIsEmpty) {
   EXPECT_FALSE(again.SaveIdBox()->isChecked());
 }
 
+TEST_F(LoginDialogTest, CorruptSettingsFileGivesAnEmptyIdAndIsWrittenAnew) {
+  const QString path = folder.path() + "/corrupt.ini";
+  {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\x00\xff[[Orvane\n=\x01\nID_Check=\xfe\xfe\n[\nID", 30));
+  }
+  settings = std::make_shared<QSettings>(path, QSettings::IniFormat);
+  {
+    CServerLogin dialog(context, Hooks());
+    EXPECT_EQ(dialog.IdEdit()->text(), "");
+    EXPECT_FALSE(dialog.SaveIdBox()->isChecked());
+    dialog.SaveIdBox()->setChecked(true);
+    dialog.IdEdit()->setText("demo1234");
+    transport.Reply("login_chrg");
+    EXPECT_EQ(dialog.OnLogin(), LoginOutcome::kAdmitted);
+  }
+  settings = std::make_shared<QSettings>(path, QSettings::IniFormat);
+  CServerLogin again(context, Hooks());
+  EXPECT_EQ(again.IdEdit()->text(), "demo1234");
+  EXPECT_TRUE(again.SaveIdBox()->isChecked());
+}
+
 TEST_F(LoginDialogTest, RefusalsAndBadIdsKeepTheDialogOpen) {
   CServerLogin dialog(context, Hooks());
   dialog.show();

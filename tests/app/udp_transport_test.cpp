@@ -22,7 +22,7 @@ class Peer {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     inet_pton(AF_INET, address, &a.sin_addr);
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     socklen_t n = sizeof a;
     getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
     port_ = ntohs(a.sin_port);

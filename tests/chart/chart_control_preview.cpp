@@ -48,5 +48,5 @@ int main(int argc, char** argv) {
                      Qt::NoModifier);
     QApplication::sendEvent(&control, &move);
   });
-  return app.exec();
+  return QApplication::exec();
 }

@@ -4,10 +4,13 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QImage>
+#include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
+#include <cmath>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "chart/qt/cchart_ctl.h"
 #include "chart/qt/chart_render.h"
@@ -37,6 +40,86 @@ class ChartRender : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { testing::EnsureQApplication(); }
 };
+
+// Pixels whose colours differ by more than a quarter of the range in any channel.
+int DifferentPixels(const QImage& a, const QImage& b) {
+  int differ = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y);
+      const QRgb q = b.pixel(x, y);
+      differ += std::abs(qRed(p) - qRed(q)) > 64 || std::abs(qGreen(p) - qGreen(q)) > 64 ||
+                std::abs(qBlue(p) - qBlue(q)) > 64;
+    }
+  }
+  return differ;
+}
+
+QImage WhiteImage() {
+  QImage image(300, 200, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::white);
+  return image;
+}
+
+TEST_F(ChartRender, FastStrokesLookLikeQtsOwnStrokes) {
+  std::vector<CanvasPoint> zigzag;
+  for (int i = 0; i < 120; ++i)
+    zigzag.push_back({10.0 + 2.3 * i, 100.0 + 60.0 * std::sin(i * 0.4)});
+  for (int width : {1, 2, 4}) {
+    SCOPED_TRACE(width);
+    Pen pen;
+    pen.color = Rgb(0, 0, 0);
+    pen.width = width;
+    pen.cap = PenCap::Round;
+    QImage ours = WhiteImage();
+    {
+      QPainter painter(&ours);
+      QtCanvas canvas(painter);
+      canvas.Polyline(zigzag, pen);
+    }
+    QImage qt = WhiteImage();
+    {
+      QPainter painter(&qt);
+      painter.setRenderHint(QPainter::Antialiasing);
+      QPen q(Qt::black, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+      painter.setPen(q);
+      QPolygonF poly;
+      const double o = width % 2 == 1 ? 0.5 : 0.0;
+      for (const CanvasPoint& p : zigzag) poly << QPointF(p.x + o, p.y + o);
+      painter.drawPolyline(poly);
+    }
+    const double ink = InkShare(qt) * 300 * 200;
+    EXPECT_LT(DifferentPixels(ours, qt), ink * 0.025);
+  }
+
+  // Dots on whole pixels are copies of one drawn dot; they match a dot drawn in place, also
+  // where the painter is moved off the pixel grid.
+  for (double shift : {0.0, 0.5}) {
+    SCOPED_TRACE(shift);
+    Pen dot;
+    dot.color = Rgb(200, 0, 0);
+    dot.width = 5;
+    dot.cap = PenCap::Round;
+    QImage ours = WhiteImage();
+    QImage qt = WhiteImage();
+    {
+      QPainter painter(&ours);
+      painter.translate(shift, 0);
+      QtCanvas canvas(painter);
+      for (int i = 0; i < 10; ++i) canvas.Line({20.0 + 25 * i, 50}, {20.0 + 25 * i, 50}, dot);
+    }
+    {
+      QPainter painter(&qt);
+      painter.translate(shift, 0);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(QColor(200, 0, 0));
+      for (int i = 0; i < 10; ++i) painter.drawEllipse(QPointF(20.5 + 25 * i, 50.5), 2.5, 2.5);
+    }
+    EXPECT_EQ(DifferentPixels(ours, qt), 0);
+    EXPECT_GT(InkShare(ours), 0.0);
+  }
+}
 
 TEST_F(ChartRender, MonthlyChartRendersToPngAndSvg) {
   ChartModel chart;

@@ -130,6 +130,7 @@ inline void FillMonthlyChart(ChartModel& chart, int monthCount) {
   for (int w = 0; w < 6; ++w)
     AppendLine(chart, RunningMean(months, windows[w]), months, meanColors[w], 1);
   std::vector<double> companion;
+  companion.reserve(months.size());
   for (const auto& m : months) companion.push_back(m.companion);
   AppendLine(chart, companion, months, Rgb(0, 128, 0), 2, true);
 

@@ -22,6 +22,12 @@ TEST(TextCodecTest, ReplacesInvalidSequencesAndKeepsGoing) {
   EXPECT_EQ(DecodeCp949(std::string("\xC9\x20", 2) + kAptCp949),
             std::string(kReplacement) + " 아파트");
   EXPECT_TRUE(IsValidUtf8(DecodeCp949(std::string("\x80\x00\xFE\xFE\xFF\x81", 6))));
+  // An unassigned two-byte code that iconv reads past before reporting it: one replacement,
+  // the next character kept, and nothing read beyond the end (found by fuzz_login_reply).
+  EXPECT_EQ(DecodeCp949("x\xA2\xE8yz"), std::string("x") + kReplacement + "yz");
+  EXPECT_EQ(DecodeCp949("\xA2\xE8"), kReplacement);
+  EXPECT_EQ(DecodeCp949(std::string("h\xA1\x99\xA2\xE8", 5)),
+            "h" + DecodeCp949("\xA1\x99") + kReplacement);
   EXPECT_EQ(EncodeCp949("a😀b"), "a?b");
   EXPECT_EQ(EncodeCp949("a\xFF"), "a?");
 }

@@ -27,7 +27,7 @@ std::vector<std::string> MonthLines(int year, int month, const std::vector<doubl
     char line[128];
     std::snprintf(line, sizeof line, "%04d.%02d;%g;%g;%g;%d;%g", year, month, c + 1, c - 1, c, 1000,
                   c / 2);
-    lines.push_back(line);
+    lines.emplace_back(line);
     if (++month > 12) {
       month = 1;
       ++year;

@@ -215,8 +215,8 @@ TEST(MonthlyChart, SwingLabelsNeedMoreThanNinePoints) {
   const auto labels = [](const Json& chart) {
     int count = 0;
     for (const Json& p : chart.at("series")[0].at("points")) {
-      count += p.at("upperLabel") != "" ? 1 : 0;
-      count += p.at("lowerLabel") != "" ? 1 : 0;
+      count += p.at("upperLabel").get<std::string>().empty() ? 0 : 1;
+      count += p.at("lowerLabel").get<std::string>().empty() ? 0 : 1;
     }
     return count;
   };

@@ -225,7 +225,7 @@ TEST(PeriodCharts, SwingWindowScalesWithTheQuarters) {
   const Json candle = Points(Chart(kQuarterly, Inputs(months)), 0);
   ASSERT_EQ(candle.size(), 150u);
   int labelled = 0;
-  for (const Json& p : candle) labelled += p.at("upperLabel") != "" ? 1 : 0;
+  for (const Json& p : candle) labelled += p.at("upperLabel").get<std::string>().empty() ? 0 : 1;
   EXPECT_EQ(labelled, 37);  // spikes 4 to 148; quarter 0 comes before the window
   EXPECT_EQ(candle[4].at("upperLabel"), "01-03");
 }

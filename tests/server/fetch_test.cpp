@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <thread>
 
 #include "tests/server/test_support.h"
 
@@ -115,6 +119,64 @@ TEST_F(FetchFaults, BodyCutShortLeavesNoFile) {
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+TEST_F(FetchFaults, GarbageInsteadOfAnAnswerIsNotData) {
+  test::FakeServer fake([](int s, const std::atomic<bool>&) {
+    test::SendAll(s, std::string("\x00\xff\x13 not an answer at all\r\n\r\nbody", 32));
+  });
+  test::WriteFile(dir.path() / "g.txt", "old");
+  EXPECT_EQ(FetchFile(fake.Url("/g.txt"), "g.txt", Target(), Quick()), FetchResult::TransferFailed);
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST_F(FetchFaults, SlowButSteadyBodyArrivesWhole) {
+  // Each piece comes well within the stall time-out; the whole takes longer than it.
+  test::FakeServer slow([](int s, const std::atomic<bool>&) {
+    test::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 60\r\n\r\n");
+    for (int i = 0; i < 6; ++i) {
+      std::this_thread::sleep_for(250ms);
+      test::SendAll(s, "0123456789");
+    }
+  });
+  EXPECT_EQ(FetchFile(slow.Url("/slow.txt"), "slow.txt", Target(), Quick()), FetchResult::Ok);
+  std::string whole;
+  for (int i = 0; i < 6; ++i) whole += "0123456789";
+  EXPECT_EQ(test::ReadFile(dir.path() / "slow.txt"), whole);
+}
+
+TEST_F(FetchFaults, UnwritableCacheFolderIsAWriteFailure) {
+  test::FakeServer fake([](int s, const std::atomic<bool>&) {
+    test::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndata");
+  });
+  // Root may write anywhere it has permission bits for, so use folders no one can write in.
+  test::WriteFile(dir.path() / "plain-file", "x");
+  for (const std::string& folder : {Target() + "missing/", Target() + "plain-file/"}) {
+    EXPECT_EQ(FetchFile(fake.Url("/d.txt"), "d.txt", folder, Quick()), FetchResult::WriteFailed)
+        << folder;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(FetchFaults, FullDiskLeavesNoFileAndNoTemporary) {
+  const std::string body(std::size_t{256} * 1024, 'z');
+  test::FakeServer fake([&body](int s, const std::atomic<bool>&) {
+    test::SendAll(
+        s, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+  });
+  test::WriteFile(dir.path() / "big.txt", "old");
+  // A file size limit makes writes fail as a full disk would (EFBIG instead of ENOSPC).
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = rlim_t{16} * 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const FetchResult r = FetchFile(fake.Url("/big.txt"), "big.txt", Target(), Quick());
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(r, FetchResult::WriteFailed);
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
 TEST_F(FetchFaults, ZeroLengthBodyGivesAnEmptyFile) {
   test::FakeServer fake([](int s, const std::atomic<bool>&) {
     test::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
@@ -180,7 +242,8 @@ TEST_F(FetchFaults, ConnectTimeOutAppliesWhenNoHandshakeComes) {
   std::vector<int> fillers;
   for (int i = 0; i < 4; ++i) {
     const int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    ::connect(f, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    // Non-blocking: the connection completes (into the backlog) after the call returns.
+    (void)::connect(f, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
     fillers.push_back(f);
   }
   std::this_thread::sleep_for(100ms);

@@ -211,7 +211,7 @@ FakeServer::FakeServer(Script script, bool readRequest)
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+  if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) return;
   ::listen(listener_, 8);
   socklen_t len = sizeof(addr);
   ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -237,7 +237,7 @@ FakeServer::FakeServer(Script script, bool readRequest)
 
 FakeServer::~FakeServer() {
   stopping_ = true;
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
   ::close(listener_);
 }
 

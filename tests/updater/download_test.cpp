@@ -1,10 +1,12 @@
 // Downloads over real HTTP on loopback, against a small update service in the test.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <condition_variable>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -199,6 +201,28 @@ TEST_F(DownloadTest, CutTransferKeepsTheOldProgram) {
     EXPECT_TRUE(OnlyProgramLeft());
     EXPECT_EQ(sink.Statuses().back(), kStatusKeptOld);
   }
+}
+
+TEST_F(DownloadTest, FullDiskKeepsTheOldProgram) {
+  const std::string body = RandomBytes(200'000, 9);
+  server.SetListing(Listing({"Orvane"}));
+  server.SetFile("Orvane", {body});
+  WriteText(Program(), "old");
+  // A file size limit makes writes fail as a full disk would (EFBIG instead of ENOSPC).
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = rlim_t{64} * 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const UpdateReport report = Run();
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(report.installed, 0);
+  EXPECT_EQ(report.failed, 1);
+  EXPECT_EQ(ReadText(Program()), "old");
+  EXPECT_TRUE(OnlyProgramLeft());
+  EXPECT_EQ(sink.Statuses().back(), kStatusKeptOld);
 }
 
 TEST_F(DownloadTest, StalledTransferGivesUpAndKeepsTheOldProgram) {

@@ -51,7 +51,7 @@ class FakeStream final : public HttpStream {
     if (next_ == response_.reads.size()) return 0;
     std::string& piece = response_.reads[next_];
     const std::size_t n = std::min(capacity, piece.size());
-    std::memcpy(buffer, piece.data(), n);
+    std::copy_n(piece.data(), n, buffer);
     piece.erase(0, n);
     if (piece.empty()) ++next_;
     return n;

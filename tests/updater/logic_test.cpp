@@ -148,7 +148,7 @@ TEST_F(UpdaterTest, LengthMismatchOrBrokenTransferKeepsTheOldProgram) {
   // The tenth empty read in all ends the loop even though more body would follow.
   FakeResponse stuttering;
   for (int i = 0; i < 10; ++i) stuttering.reads.insert(stuttering.reads.end(), {"x", ""});
-  stuttering.reads.push_back("rest");
+  stuttering.reads.emplace_back("rest");
   for (const FakeResponse& response : {shortBody, longBody, broken, errorPage, stuttering}) {
     WriteText(Program(), "old");
     http->Add(Url(), FakeResponse::Body(Listing({"Orvane"})));
@@ -249,7 +249,7 @@ TEST(FinishTest, MessageThenStartOfTheProgramWhenItExists) {
     std::vector<std::string> expected = {
         "status 업데이트 완료",
         "message Update Complete|업데이트가 완료되었습니다.\n다시 로그인 하세요."};
-    if (exists) expected.push_back("start /opt/orvane/Orvane");
+    if (exists) expected.emplace_back("start /opt/orvane/Orvane");
     EXPECT_EQ(calls, expected);
   }
 }

@@ -60,5 +60,5 @@ int main(int argc, char** argv) {
   }
   main.show();
   if (web) QTimer::singleShot(0, [&menu] { menu.WebButton()->click(); });
-  return app.exec();
+  return QApplication::exec();
 }
