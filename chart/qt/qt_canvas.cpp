@@ -60,11 +60,11 @@ std::shared_ptr<const ChartImage> LoadChartImage(const std::string& path) {
   return std::make_shared<QtChartImage>(std::move(image), path);
 }
 
-QFont ChartQFont(const FontSpec& spec) {
+QFont ChartQFont(const FontSpec& wanted) {
   QFont font;
-  if (spec.family == kDialogFace) {
+  if (wanted.family == kDialogFace) {
     font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  } else if (spec.family == kKoreanFace) {
+  } else if (wanted.family == kKoreanFace) {
     // Only installed faces are named: an unknown first face makes the font matcher fall back
     // to the default face for Latin text and to a regular Korean face.
     static const QStringList installed = [] {
@@ -79,11 +79,11 @@ QFont ChartQFont(const FontSpec& spec) {
       font.setFamilies(installed);
     }
   } else {
-    font.setFamily(QString::fromStdString(spec.family));
+    font.setFamily(QString::fromStdString(wanted.family));
   }
-  font.setPixelSize(std::max(1, spec.pixelSize));
+  font.setPixelSize(std::max(1, wanted.pixelSize));
   font.setWeight(
-      static_cast<QFont::Weight>(std::clamp(spec.weight == 0 ? 400 : spec.weight, 100, 900)));
+      static_cast<QFont::Weight>(std::clamp(wanted.weight == 0 ? 400 : wanted.weight, 100, 900)));
   font.setHintingPreference(QFont::PreferNoHinting);
   return font;
 }
@@ -278,12 +278,12 @@ void QtCanvas::Text(CanvasPoint anchor, std::string_view text, const FontSpec& f
   painter_.drawText(QPointF(dx, metrics.ascent()), s);
 }
 
-const std::pair<QFont, QFontMetricsF>& QtCanvas::FontFor(const FontSpec& spec) {
+const std::pair<QFont, QFontMetricsF>& QtCanvas::FontFor(const FontSpec& wanted) {
   for (const auto& [key, font] : fonts_) {
-    if (key == spec) return font;
+    if (key == wanted) return font;
   }
-  const QFont font = ChartQFont(spec);
-  fonts_.emplace_back(spec, std::pair(font, QFontMetricsF(font)));
+  const QFont font = ChartQFont(wanted);
+  fonts_.emplace_back(wanted, std::pair(font, QFontMetricsF(font)));
   return fonts_.back().second;
 }
 

@@ -32,7 +32,7 @@ std::shared_ptr<const ChartImage> LoadChartImage(const std::string& path);
 
 // The installed font standing in for a logical chart font: the dialog face becomes the system UI
 // font, the Korean face falls back through Malgun Gothic, NanumGothic and Noto Sans CJK KR.
-QFont ChartQFont(const FontSpec& spec);
+QFont ChartQFont(const FontSpec& wanted);
 
 // Draws chart primitives with QPainter. Curves and text are anti-aliased; one-pixel lines along
 // the axes are drawn on whole pixels so axes, grid and border stay sharp at any pixel ratio.
@@ -56,7 +56,7 @@ class QtCanvas final : public Canvas {
   // Painting into pixels (an image or a widget), not into a vector format.
   bool Rasterised() const;
   // A paint uses a handful of fonts; each is resolved once per canvas.
-  const std::pair<QFont, QFontMetricsF>& FontFor(const FontSpec& spec);
+  const std::pair<QFont, QFontMetricsF>& FontFor(const FontSpec& wanted);
 
   QPainter& painter_;
   std::deque<std::pair<FontSpec, std::pair<QFont, QFontMetricsF>>> fonts_;
