@@ -24,21 +24,6 @@ constexpr std::array<MeanWindow, 6> kMonthMeans = {{
     {MeanSlot(4), 180},
     {MeanSlot(5), 24},
 }};
-constexpr std::array<MeanWindow, 6> kQuarterMeans = {{
-    {MeanSlot(0), 4},
-    {MeanSlot(1), 12},
-    {MeanSlot(2), 20},
-    {MeanSlot(3), 40},
-    {MeanSlot(4), 60},
-    {MeanSlot(5), 8},
-}};
-constexpr std::array<MeanWindow, 5> kYearMeans = {{
-    {MeanSlot(0), 3},
-    {MeanSlot(1), 5},
-    {MeanSlot(2), 10},
-    {MeanSlot(3), 15},
-    {MeanSlot(4), 15},
-}};
 
 SeriesRow Candles() {
   return {.look = {.style = SeriesStyle::Candle,

@@ -8,27 +8,10 @@ namespace {
 
 // The candles sit 30% of the main pane above its bottom, clear of the labelled bars.
 constexpr double kCandleLift = 0.3;
-constexpr double kChangeBarLift = 0.4;
 constexpr double kLowerPaneRatio = 0.7;
 
 constexpr ColorRef kRed = Rgb(255, 0, 0);
 constexpr ColorRef kBlue = Rgb(0, 0, 255);
-
-constexpr std::array<MeanWindow, 6> kQuarterMeans = {{
-    {MeanSlot(0), 4},
-    {MeanSlot(1), 12},
-    {MeanSlot(2), 20},
-    {MeanSlot(3), 40},
-    {MeanSlot(4), 60},
-    {MeanSlot(5), 8},
-}};
-constexpr std::array<MeanWindow, 5> kYearMeans = {{
-    {MeanSlot(0), 3},
-    {MeanSlot(1), 5},
-    {MeanSlot(2), 10},
-    {MeanSlot(3), 15},
-    {MeanSlot(4), 15},
-}};
 
 SeriesRow PeriodLine(PointRecipe values, ColorRef color) {
   return {.look = {.style = SeriesStyle::Line,
@@ -47,6 +30,7 @@ PointRecipe NoLine() {
 }
 
 std::array<SeriesRow, 9> PeriodSeries(PeriodKind kind, LowerPane pane) {
+  const std::array<SeriesRow, 2> bars = LowerPaneBars(pane);
   return {{
       {.look = {.style = SeriesStyle::Candle,
                 .color = kRed,
@@ -62,23 +46,8 @@ std::array<SeriesRow, 9> PeriodSeries(PeriodKind kind, LowerPane pane) {
       PeriodLine(LineOf(MeanSlot(3)), Rgb(0, 204, 255)),
       PeriodLine(LineOf(MeanSlot(4)), Rgb(255, 204, 0)),
       PeriodLine(kind == PeriodKind::Quarter ? LineOf(MeanSlot(5)) : NoLine(), Rgb(255, 153, 0)),
-      {.look = {.style = SeriesStyle::FlaggedCandle,
-                .color = kRed,
-                .upColor = Rgb(255, 153, 22),
-                .downColor = Rgb(22, 153, 255),
-                .inMainRange = true,
-                .inLowerPane = true,
-                .horizontalLabels = false},
-       .values = LiftedVolumeBars(pane)},
-      {.look = {.style = SeriesStyle::FlaggedCandle,
-                .color = kRed,
-                .upColor = Rgb(255, 153, 205),
-                .downColor = Rgb(153, 204, 0),
-                .inMainRange = true,
-                .inLowerPane = true,
-                .baseLift = kChangeBarLift,
-                .horizontalLabels = true},
-       .values = ScaledChangeBars(pane)},
+      bars[0],
+      bars[1],
   }};
 }
 

@@ -112,4 +112,28 @@ PointRecipe ChangeBars(bool labelled) {
   };
 }
 
+std::array<SeriesRow, 2> LowerPaneBars(LowerPane pane) {
+  // The change bars hang from 0.4 of the pane height.
+  constexpr double kChangeBarLift = 0.4;
+  return {{
+      {.look = {.style = SeriesStyle::FlaggedCandle,
+                .color = Rgb(255, 0, 0),
+                .upColor = Rgb(255, 153, 22),
+                .downColor = Rgb(22, 153, 255),
+                .inMainRange = true,
+                .inLowerPane = true,
+                .horizontalLabels = false},
+       .values = LiftedVolumeBars(pane)},
+      {.look = {.style = SeriesStyle::FlaggedCandle,
+                .color = Rgb(255, 0, 0),
+                .upColor = Rgb(255, 153, 205),
+                .downColor = Rgb(153, 204, 0),
+                .inMainRange = true,
+                .inLowerPane = true,
+                .baseLift = kChangeBarLift,
+                .horizontalLabels = true},
+       .values = ScaledChangeBars(pane)},
+  }};
+}
+
 }  // namespace orvane

@@ -3,6 +3,7 @@
 // Months merged into quarters or calendar years, their percentage change, and the lower pane of
 // summed volume and change bars that the quarterly, yearly and zoom charts share.
 
+#include <array>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +30,23 @@ std::vector<DataRecord> MergePeriods(std::span<const DataRecord> months, PeriodK
 // (close / open - 1) x 100 for the first.
 void SetPercentChange(std::span<DataRecord> work);
 
+// Running means of quarterly and yearly records.
+inline constexpr std::array<MeanWindow, 6> kQuarterMeans = {{
+    {MeanSlot(0), 4},
+    {MeanSlot(1), 12},
+    {MeanSlot(2), 20},
+    {MeanSlot(3), 40},
+    {MeanSlot(4), 60},
+    {MeanSlot(5), 8},
+}};
+inline constexpr std::array<MeanWindow, 5> kYearMeans = {{
+    {MeanSlot(0), 3},
+    {MeanSlot(1), 5},
+    {MeanSlot(2), 10},
+    {MeanSlot(3), 15},
+    {MeanSlot(4), 15},
+}};
+
 // Bar heights of the lower pane. The change bars are scaled so that the largest rise stands
 // three times the largest volume high (twice the scale per percent), and the volume bars hang
 // from the lowest change bar.
@@ -51,6 +69,8 @@ PointRecipe LiftedVolumeBars(LowerPane pane);
 // Change bars from 0 to 2 x scale x change, labelled with the change on the side the volume
 // bars use. Undated records and changes that are not numbers are gaps.
 PointRecipe ScaledChangeBars(LowerPane pane);
+// The lower pane of the period charts: the lifted volume bars, then the scaled change bars.
+std::array<SeriesRow, 2> LowerPaneBars(LowerPane pane);
 // The same bars unscaled, in their own pane; labelled only when `labelled` is set.
 PointRecipe ChangeBars(bool labelled);
 

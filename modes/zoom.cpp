@@ -8,7 +8,6 @@ namespace orvane {
 namespace {
 
 constexpr double kPriceLift = 0.3;
-constexpr double kChangeBarLift = 0.4;
 constexpr double kLowerPaneRatio = 0.7;
 // The chart shows the latest month's year and the three before it.
 constexpr int kYearsBeforeLatest = 3;
@@ -52,6 +51,7 @@ SeriesRow PriceLine(PointRecipe values, ColorRef color, std::string_view name, i
 }
 
 std::array<SeriesRow, 18> ZoomSeries(LowerPane pane) {
+  const std::array<SeriesRow, 2> bars = LowerPaneBars(pane);
   return {{
       {.look = {.style = SeriesStyle::Candle,
                 .color = kRed,
@@ -92,23 +92,8 @@ std::array<SeriesRow, 18> ZoomSeries(LowerPane pane) {
       PriceLine(LineOf(kIchimokuLagging, 0.0), kBlack, "후행스팬", 8),
       PriceLine(LineOf(kIchimokuSpan1Shifted, 0.0), Rgb(255, 0, 255), "선행스팬1", 4),
       PriceLine(LineOf(kIchimokuSpan2Shifted, 0.0), kBlue, "선행스팬2", 4),
-      {.look = {.style = SeriesStyle::FlaggedCandle,
-                .color = kRed,
-                .upColor = Rgb(255, 153, 22),
-                .downColor = Rgb(22, 153, 255),
-                .inMainRange = true,
-                .inLowerPane = true,
-                .horizontalLabels = false},
-       .values = LiftedVolumeBars(pane)},
-      {.look = {.style = SeriesStyle::FlaggedCandle,
-                .color = kRed,
-                .upColor = Rgb(255, 153, 205),
-                .downColor = Rgb(153, 204, 0),
-                .inMainRange = true,
-                .inLowerPane = true,
-                .baseLift = kChangeBarLift,
-                .horizontalLabels = true},
-       .values = ScaledChangeBars(pane)},
+      bars[0],
+      bars[1],
   }};
 }
 
