@@ -12,6 +12,7 @@
 #include <QLineSeries>
 #include <QPainter>
 #include <QValueAxis>
+#include <array>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -19,6 +20,8 @@
 #include "chart/chart_painter.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
+#include "data/series_reader.h"
+#include "modes/dashboard.h"
 #include "modes/modes.h"
 #include "tests/chart/sample_charts.h"
 
@@ -78,6 +81,36 @@ void BM_FullPaintMode600At2560x1440(benchmark::State& state) {
   PaintMode(state, static_cast<int>(state.range(0)), 2560, 1440);
 }
 BENCHMARK(BM_FullPaintMode600At2560x1440)->DenseRange(1, 8)->Unit(benchmark::kMillisecond);
+
+// The dashboard's three charts of 600 months, each painted into its own part of a 2560 x 1440
+// window as the dashboard lays them out.
+void BM_FullPaintDashboard600At2560x1440(benchmark::State& state) {
+  orvane::DataTable table;
+  orvane::LoadDataText(table, orvane::testing::SampleSeriesText(kMonths));
+  std::array<orvane::ChartModel, orvane::kDashboardChartCount> models;
+  const orvane::DashboardCharts charts = {&models[0], &models[1], &models[2]};
+  orvane::PrepareDashboardCharts(charts);
+  orvane::DashboardInputs in;
+  in.fromYear = 1700;
+  orvane::BuildDashboard(table, in, charts);
+  const auto layout = orvane::DashboardLayout(2560, 1440);
+  std::vector<QImage> images;
+  std::vector<orvane::ChartResources> resources(orvane::kDashboardChartCount);
+  for (std::size_t i = 0; i < orvane::kDashboardChartCount; ++i) {
+    images.emplace_back(layout[i].width, layout[i].height, QImage::Format_ARGB32_Premultiplied);
+    resources[i].fonts = orvane::DashboardChartFonts(i);
+  }
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < orvane::kDashboardChartCount; ++i) {
+      QPainter painter(&images[i]);
+      orvane::QtCanvas canvas(painter);
+      benchmark::DoNotOptimize(
+          orvane::PaintChart(*charts[i], canvas, layout[i].width, layout[i].height, resources[i]));
+    }
+  }
+  state.counters["points"] = static_cast<double>(models[0].series.front().points.size());
+}
+BENCHMARK(BM_FullPaintDashboard600At2560x1440)->Unit(benchmark::kMillisecond);
 
 // Geometry and renderers alone, without rasterising.
 void BM_FullPaintMonthly600Recorded(benchmark::State& state) {

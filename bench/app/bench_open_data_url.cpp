@@ -1,6 +1,7 @@
 // OpenDataUrl from the click to the painted chart, per mode, against the reference service on
-// loopback, for a 600-month series in a 1900 x 980 chart; and the resident size over 500
-// consecutive OpenDataUrl calls through different series.
+// loopback, for a 600-month series in a 1900 x 980 chart; and the resident size over 50 and 500
+// consecutive OpenDataUrl calls through different series (scripts/memcheck runs each of the two
+// under heaptrack).
 //   bench_open_data_url [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 
@@ -123,27 +124,28 @@ void BM_OpenDataUrl(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenDataUrl)->DenseRange(0, 8)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
-void BM_ResidentSizeOver500Opens(benchmark::State& state) {
+void BM_ResidentSizeOverOpens(benchmark::State& state) {
   Fixture& f = Shared();
+  const int opens = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    long after50 = 0;
-    for (int i = 0; i < 500; ++i) {
+    long afterTenth = 0;
+    for (int i = 0; i < opens; ++i) {
       int mode = 1 + i % 8;
       while (!orvane::IsModeBuilt(mode)) mode = 1 + (mode % 8);
       f.window->RadioOfMode(i % 9 == 0 ? 0 : mode)->setChecked(true);
       f.window->OpenDataUrl(f.window->BaseUrl() + "/" +
                             f.seriesFiles[static_cast<std::size_t>(i) % f.seriesFiles.size()]);
       QCoreApplication::processEvents();
-      if (i == 49) after50 = ResidentKiB();
+      if (i == opens / 10 - 1) afterTenth = ResidentKiB();
     }
-    const long after500 = ResidentKiB();
-    state.counters["rss_after_50_KiB"] = static_cast<double>(after50);
-    state.counters["rss_after_500_KiB"] = static_cast<double>(after500);
+    const long atEnd = ResidentKiB();
+    state.counters["rss_after_tenth_KiB"] = static_cast<double>(afterTenth);
+    state.counters["rss_at_end_KiB"] = static_cast<double>(atEnd);
     state.counters["growth_pct"] =
-        100.0 * static_cast<double>(after500 - after50) / static_cast<double>(after50);
+        100.0 * static_cast<double>(atEnd - afterTenth) / static_cast<double>(afterTenth);
   }
 }
-BENCHMARK(BM_ResidentSizeOver500Opens)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ResidentSizeOverOpens)->Arg(50)->Arg(500)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

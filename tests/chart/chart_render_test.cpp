@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRawFont>
 #include <QTextLayout>
 #include <cmath>
@@ -118,6 +119,39 @@ TEST_F(ChartRender, FastStrokesLookLikeQtsOwnStrokes) {
     }
     EXPECT_EQ(DifferentPixels(ours, qt), 0);
     EXPECT_GT(InkShare(ours), 0.0);
+  }
+
+  // A band outlined and filled in one colour, its fill rasterised without anti-aliasing under
+  // the outline, matches Qt's anti-aliased path; also where its edges cross.
+  for (double crossing : {0.0, 1.0}) {
+    SCOPED_TRACE(crossing);
+    std::vector<CanvasPoint> band;
+    for (int i = 0; i < 120; ++i) band.push_back({10.0 + 2.3 * i, 80.0 + 40.0 * std::sin(i * 0.1)});
+    for (int i = 119; i >= 0; --i)
+      band.push_back({10.0 + 2.3 * i, 120.0 - crossing * 80.0 * std::sin(i * 0.05)});
+    band.push_back(band.front());
+    const Pen pen{Rgb(0, 160, 220), 1, PenStyle::Solid, PenCap::Round};
+    QImage ours = WhiteImage();
+    {
+      QPainter painter(&ours);
+      QtCanvas canvas(painter);
+      canvas.Path(band, pen, pen.color);
+    }
+    QImage qt = WhiteImage();
+    {
+      QPainter painter(&qt);
+      painter.setRenderHint(QPainter::Antialiasing);
+      painter.setPen(QPen(QColor(0, 160, 220), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      painter.setBrush(QColor(0, 160, 220));
+      QPainterPath path(QPointF(band[0].x + 0.5, band[0].y + 0.5));
+      for (const CanvasPoint& p : band) path.lineTo(p.x + 0.5, p.y + 0.5);
+      path.closeSubpath();
+      painter.drawPath(path);
+    }
+    const double ink = InkShare(qt) * 300 * 200;
+    EXPECT_GT(ink, 2000.0);
+    EXPECT_LT(DifferentPixels(ours, qt), ink * 0.005);
+    EXPECT_NEAR(InkShare(ours) * 300 * 200, ink, ink * 0.01);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,26 @@ inline std::vector<SampleMonth> SampleMonths(int count) {
                       close * (0.8 + 0.05 * noise())});
   }
   return months;
+}
+
+// The same walk as a series file (UTF-8, date;open;high;low;close;volume;companion), under the
+// ten header lines of a monthly index; the month three quarters in is the highlighted one.
+inline std::string SampleSeriesText(int count) {
+  const std::vector<SampleMonth> months = SampleMonths(count);
+  const int highlight = months.empty() ? 197501 : months[months.size() * 3 / 4].date;
+  std::string text =
+      "구분;시험 지수;;;;;\n지수명;서울 아파트 매매가격지수;;;월간;\n출처;시험 자료;;;;\n";
+  text += "형식;ohlc;;;;\n항목;시가;고가;저가;종가;거래량;보조\n";
+  text += "강조;;;" + std::to_string(highlight / 100) + "." + std::to_string(highlight % 100 / 10) +
+          std::to_string(highlight % 10) + ";;\n";
+  text += "작성;;;;;\n비고;;;;;\n주의;;;;;\n설명;;;월간 지수 (기준 = 100);;\n";
+  char line[200];
+  for (const SampleMonth& m : months) {
+    std::snprintf(line, sizeof line, "%d.%02d;%.4f;%.4f;%.4f;%.4f;%.0f;%.4f\n", m.date / 100,
+                  m.date % 100, m.open, m.high, m.low, m.close, m.volume, m.companion);
+    text += line;
+  }
+  return text;
 }
 
 inline void AppendLine(ChartModel& chart, const std::vector<double>& values,
