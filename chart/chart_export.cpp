@@ -52,7 +52,11 @@ std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings
   out += "날짜,시가,고가,저가,종가";
   std::vector<std::size_t> lines;
   for (std::size_t s = 0; s < series.size(); ++s) {
-    if (!IsValueSeries(series[s], s)) continue;
+    // A line without a single value (a mean the list is too short for) is no column.
+    const auto& points = series[s].points;
+    if (!IsValueSeries(series[s], s) ||
+        std::none_of(points.begin(), points.end(), [](const ChartPoint& p) { return p.valid; }))
+      continue;
     lines.push_back(s);
     out += ',';
     out += CsvField(DisplayName(series[s], s));

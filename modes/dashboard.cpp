@@ -16,15 +16,6 @@ constexpr double kLowerPaneRatio = 0.8;
 // The monthly chart takes this fraction of the height: height / 1.7.
 constexpr double kSplitDivisor = 1.7;
 
-constexpr std::array<MeanWindow, 6> kMonthMeans = {{
-    {MeanSlot(0), 12},
-    {MeanSlot(1), 36},
-    {MeanSlot(2), 60},
-    {MeanSlot(3), 120},
-    {MeanSlot(4), 180},
-    {MeanSlot(5), 24},
-}};
-
 SeriesRow Candles() {
   return {.look = {.style = SeriesStyle::Candle,
                    .color = kRed,
@@ -34,8 +25,15 @@ SeriesRow Candles() {
           .values = CandleValues()};
 }
 
-SeriesRow MeanLine(int k, ColorRef color) {
-  return {.look = {.style = SeriesStyle::Line, .color = color}, .values = LineOf(MeanSlot(k))};
+// The line of the k-th running mean of a list of the given period.
+SeriesRow MeanLine(RecordPeriod period, std::size_t k, ColorRef color) {
+  const MeanWindow mean = period == RecordPeriod::Month     ? kMonthMeans[k]
+                          : period == RecordPeriod::Quarter ? kQuarterMeans[k]
+                                                            : kYearMeans[k];
+  return {.look = {.style = SeriesStyle::Line,
+                   .color = color,
+                   .name = MeanLineName(period, mean.months)},
+          .values = LineOf(mean.slot)};
 }
 
 SeriesRow VolumeBarRow() {
@@ -50,12 +48,12 @@ SeriesRow VolumeBarRow() {
 
 std::vector<SeriesRow> MonthlyRows() {
   return {Candles(),
-          MeanLine(0, Rgb(255, 153, 0)),
-          MeanLine(1, Rgb(153, 204, 0)),
-          MeanLine(2, Rgb(255, 153, 204)),
-          MeanLine(3, Rgb(0, 204, 255)),
-          MeanLine(4, Rgb(255, 204, 0)),
-          MeanLine(5, Rgb(150, 150, 255)),
+          MeanLine(RecordPeriod::Month, 0, Rgb(255, 153, 0)),
+          MeanLine(RecordPeriod::Month, 1, Rgb(153, 204, 0)),
+          MeanLine(RecordPeriod::Month, 2, Rgb(255, 153, 204)),
+          MeanLine(RecordPeriod::Month, 3, Rgb(0, 204, 255)),
+          MeanLine(RecordPeriod::Month, 4, Rgb(255, 204, 0)),
+          MeanLine(RecordPeriod::Month, 5, Rgb(150, 150, 255)),
           {.look = {.style = SeriesStyle::Line, .color = Rgb(0, 128, 0), .width = 2},
            .values = CompanionLine()},
           VolumeBarRow()};
@@ -63,22 +61,22 @@ std::vector<SeriesRow> MonthlyRows() {
 
 std::vector<SeriesRow> QuarterlyRows() {
   return {Candles(),
-          MeanLine(0, Rgb(255, 153, 0)),
-          MeanLine(1, Rgb(153, 204, 0)),
-          MeanLine(2, Rgb(255, 153, 204)),
-          MeanLine(3, Rgb(0, 204, 255)),
-          MeanLine(4, Rgb(255, 204, 0)),
-          MeanLine(5, Rgb(150, 150, 255)),
+          MeanLine(RecordPeriod::Quarter, 0, Rgb(255, 153, 0)),
+          MeanLine(RecordPeriod::Quarter, 1, Rgb(153, 204, 0)),
+          MeanLine(RecordPeriod::Quarter, 2, Rgb(255, 153, 204)),
+          MeanLine(RecordPeriod::Quarter, 3, Rgb(0, 204, 255)),
+          MeanLine(RecordPeriod::Quarter, 4, Rgb(255, 204, 0)),
+          MeanLine(RecordPeriod::Quarter, 5, Rgb(150, 150, 255)),
           VolumeBarRow()};
 }
 
 // The yearly chart draws the change unscaled in its own pane, with no volume and no year body.
 std::vector<SeriesRow> YearlyRows(bool labelled) {
   return {Candles(),
-          MeanLine(0, Rgb(153, 204, 0)),
-          MeanLine(1, Rgb(255, 153, 204)),
-          MeanLine(2, Rgb(0, 204, 255)),
-          MeanLine(3, Rgb(255, 204, 0)),
+          MeanLine(RecordPeriod::Year, 0, Rgb(153, 204, 0)),
+          MeanLine(RecordPeriod::Year, 1, Rgb(255, 153, 204)),
+          MeanLine(RecordPeriod::Year, 2, Rgb(0, 204, 255)),
+          MeanLine(RecordPeriod::Year, 3, Rgb(255, 204, 0)),
           {.look = {.style = SeriesStyle::FlaggedCandle,
                     .color = kRed,
                     .upColor = Rgb(255, 153, 205),

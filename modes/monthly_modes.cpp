@@ -1,6 +1,7 @@
 #include <array>
 
 #include "modes/modes.h"
+#include "modes/periods.h"
 
 namespace orvane {
 namespace {
@@ -17,36 +18,10 @@ constexpr ColorRef kLavender = Rgb(150, 150, 255);
 constexpr ColorRef kCompanionGreen = Rgb(0, 128, 0);
 constexpr std::string_view kCompanionName = "보조 지표";
 
-// Names of the running means by window length in months.
-std::string_view MeanName(int months) {
-  switch (months) {
-    case 12:
-      return "12개월 평균";
-    case 24:
-      return "24개월 평균";
-    case 36:
-      return "36개월 평균";
-    case 60:
-      return "60개월 평균";
-    case 120:
-      return "120개월 평균";
-    case 180:
-      return "180개월 평균";
-    case 240:
-      return "240개월 평균";
-    case 360:
-      return "360개월 평균";
-    case 600:
-      return "600개월 평균";
-    case 1200:
-      return "1200개월 평균";
-    default:
-      return {};
-  }
-}
-
 SeriesRow MeanLine(MeanWindow mean, ColorRef color) {
-  return {.look = {.style = SeriesStyle::Line, .color = color, .name = MeanName(mean.months)},
+  return {.look = {.style = SeriesStyle::Line,
+                   .color = color,
+                   .name = MeanLineName(RecordPeriod::Month, mean.months)},
           .values = LineOf(mean.slot)};
 }
 
@@ -60,15 +35,6 @@ SeriesRow VolumeBarRow() {
           .values = VolumeBars()};
 }
 
-constexpr std::array<MeanWindow, 6> kMonthlyMeans = {{
-    {MeanSlot(0), 12},
-    {MeanSlot(1), 36},
-    {MeanSlot(2), 60},
-    {MeanSlot(3), 120},
-    {MeanSlot(4), 180},
-    {MeanSlot(5), 24},
-}};
-
 const std::array<SeriesRow, 9>& MonthlySeries() {
   static const std::array<SeriesRow, 9> rows = {{
       {.look = {.style = SeriesStyle::Candle,
@@ -78,12 +44,12 @@ const std::array<SeriesRow, 9>& MonthlySeries() {
                 .inMainRange = true,
                 .showTwoYearLink = true},
        .values = CandleValues()},
-      MeanLine(kMonthlyMeans[0], kOrange),
-      MeanLine(kMonthlyMeans[1], kLime),
-      MeanLine(kMonthlyMeans[2], kPink),
-      MeanLine(kMonthlyMeans[3], kSky),
-      MeanLine(kMonthlyMeans[4], kGold),
-      MeanLine(kMonthlyMeans[5], kLavender),
+      MeanLine(kMonthMeans[0], kOrange),
+      MeanLine(kMonthMeans[1], kLime),
+      MeanLine(kMonthMeans[2], kPink),
+      MeanLine(kMonthMeans[3], kSky),
+      MeanLine(kMonthMeans[4], kGold),
+      MeanLine(kMonthMeans[5], kLavender),
       {.look = {.style = SeriesStyle::Line,
                 .color = kCompanionGreen,
                 .width = 2,
@@ -140,7 +106,7 @@ const std::array<SeriesRow, 13>& RangeSearchSeries() {
 
 void BuildMonthlyChart(const PipelineInputs& in, ChartModel& chart) {
   std::vector<DataRecord> work = WorkingCopy(in.records, in.LogScale());
-  RunningMeans(work, kMonthlyMeans);
+  RunningMeans(work, kMonthMeans);
   ApplyChartProperties(chart, in.header, Legends{}, 0.8);
 
   auto lock = BeginSeries(chart);

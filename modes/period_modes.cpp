@@ -13,12 +13,19 @@ constexpr double kLowerPaneRatio = 0.7;
 constexpr ColorRef kRed = Rgb(255, 0, 0);
 constexpr ColorRef kBlue = Rgb(0, 0, 255);
 
-SeriesRow PeriodLine(PointRecipe values, ColorRef color) {
+SeriesRow PeriodLine(PointRecipe values, ColorRef color, std::string_view name = {}) {
   return {.look = {.style = SeriesStyle::Line,
                    .color = color,
                    .baseLift = kCandleLift,
-                   .horizontalLabels = true},
+                   .horizontalLabels = true,
+                   .name = name},
           .values = std::move(values)};
+}
+
+// The line of the k-th running mean of the period list.
+SeriesRow MeanLine(PeriodKind kind, std::size_t k, ColorRef color) {
+  const MeanWindow mean = kind == PeriodKind::Quarter ? kQuarterMeans[k] : kYearMeans[k];
+  return PeriodLine(LineOf(mean.slot), color, MeanLineName(PeriodOf(kind), mean.months));
 }
 
 // The yearly chart computes no sixth mean; its line keeps its place in the table as gaps only.
@@ -40,12 +47,13 @@ std::array<SeriesRow, 9> PeriodSeries(PeriodKind kind, LowerPane pane) {
                 .baseLift = kCandleLift,
                 .horizontalLabels = true},
        .values = CandleValues()},
-      PeriodLine(LineOf(MeanSlot(0)), Rgb(255, 153, 0)),
-      PeriodLine(LineOf(MeanSlot(1)), Rgb(153, 204, 0)),
-      PeriodLine(LineOf(MeanSlot(2)), Rgb(255, 153, 204)),
-      PeriodLine(LineOf(MeanSlot(3)), Rgb(0, 204, 255)),
-      PeriodLine(LineOf(MeanSlot(4)), Rgb(255, 204, 0)),
-      PeriodLine(kind == PeriodKind::Quarter ? LineOf(MeanSlot(5)) : NoLine(), Rgb(255, 153, 0)),
+      MeanLine(kind, 0, Rgb(255, 153, 0)),
+      MeanLine(kind, 1, Rgb(153, 204, 0)),
+      MeanLine(kind, 2, Rgb(255, 153, 204)),
+      MeanLine(kind, 3, Rgb(0, 204, 255)),
+      MeanLine(kind, 4, Rgb(255, 204, 0)),
+      kind == PeriodKind::Quarter ? MeanLine(kind, 5, Rgb(255, 153, 0))
+                                  : PeriodLine(NoLine(), Rgb(255, 153, 0)),
       bars[0],
       bars[1],
   }};

@@ -20,6 +20,10 @@ enum class PeriodKind {
   Year,     // opened by a new calendar year
 };
 
+inline RecordPeriod PeriodOf(PeriodKind kind) {
+  return kind == PeriodKind::Quarter ? RecordPeriod::Quarter : RecordPeriod::Year;
+}
+
 // One record per period, dated by its last month: the first month's open, the last month's
 // close, the extremes of the months, the summed volume and the last month's companion; every
 // other slot is 0. The first record always opens a period, so a quarter whose first month is
@@ -30,7 +34,15 @@ std::vector<DataRecord> MergePeriods(std::span<const DataRecord> months, PeriodK
 // (close / open - 1) x 100 for the first.
 void SetPercentChange(std::span<DataRecord> work);
 
-// Running means of quarterly and yearly records.
+// Running means of monthly, quarterly and yearly records.
+inline constexpr std::array<MeanWindow, 6> kMonthMeans = {{
+    {MeanSlot(0), 12},
+    {MeanSlot(1), 36},
+    {MeanSlot(2), 60},
+    {MeanSlot(3), 120},
+    {MeanSlot(4), 180},
+    {MeanSlot(5), 24},
+}};
 inline constexpr std::array<MeanWindow, 6> kQuarterMeans = {{
     {MeanSlot(0), 4},
     {MeanSlot(1), 12},

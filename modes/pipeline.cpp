@@ -5,6 +5,7 @@
 #include <cmath>
 #include <deque>
 #include <limits>
+#include <map>
 
 namespace orvane {
 
@@ -27,6 +28,20 @@ void Log10SlotWhere(std::span<DataRecord> work, int slot, const std::function<bo
   for (DataRecord& r : work) {
     if (take(r.v[slot])) r.v[slot] = std::log10(r.v[slot]);
   }
+}
+
+std::string_view MeanLineName(RecordPeriod period, int length) {
+  static std::mutex guard;
+  static std::map<std::pair<RecordPeriod, int>, std::string> names;  // nodes never move
+  std::lock_guard lock(guard);
+  auto [name, added] = names.try_emplace({period, length});
+  if (added) {
+    const char* unit = period == RecordPeriod::Month     ? "개월"
+                       : period == RecordPeriod::Quarter ? "분기"
+                                                         : "년";
+    name->second = std::to_string(length) + unit + " 평균";
+  }
+  return name->second;
 }
 
 void RunningMeans(std::span<DataRecord> work, std::span<const MeanWindow> windows) {

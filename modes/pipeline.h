@@ -71,6 +71,12 @@ struct MeanWindow {
 // A non-finite close makes the means that include it non-finite, and only those.
 void RunningMeans(std::span<DataRecord> work, std::span<const MeanWindow> windows);
 
+// What one record of a working list stands for.
+enum class RecordPeriod { Month, Quarter, Year };
+// Name of the line of a running mean over `length` records in the value readout and the data
+// export: "12개월 평균", "4분기 평균", "3년 평균". The text lives as long as the program.
+std::string_view MeanLineName(RecordPeriod period, int length);
+
 struct Legends {
   bool momentum = false;
   bool ichimoku = false;

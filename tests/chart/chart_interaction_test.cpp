@@ -250,7 +250,9 @@ TEST(ChartExport, CsvListsTheVisiblePointsWithRealValues) {
   ChartSeries coppock = LineSeries(6, 30.0);
   coppock.inLowerPane = true;
   coppock.name = "Coppock";
-  const std::vector<ChartSeries> series{candle, mean, volume, coppock};
+  ChartSeries empty = LineSeries(6, 5.0);
+  for (ChartPoint& p : empty.points) p.valid = false;
+  const std::vector<ChartSeries> series{candle, mean, volume, coppock, empty};
   ChartSettings settings;
   settings.logScale = true;
 

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 
 #include "data/series_reader.h"
 #include "modes/chart_json.h"
 #include "modes/dashboard.h"
+#include "modes/modes.h"
 
 namespace orvane {
 namespace {
@@ -155,6 +157,40 @@ TEST(DashboardLayout, SplitsAtHeightOverOnePointSeven) {
     EXPECT_GE(r.width, 0);
     EXPECT_GE(r.height, 0);
   }
+}
+
+// The readout and the data export name each mean line by its window in the list's own period.
+TEST(Dashboard, MeanLinesAreNamedByTheirPeriods) {
+  DataTable table;
+  LoadDataText(table, SeriesText("2023.05", MonthLines(2020, 1, std::vector<double>(40, 100.0))));
+  std::array<ChartModel, kDashboardChartCount> models;
+  const DashboardCharts charts = {&models[0], &models[1], &models[2]};
+  PrepareDashboardCharts(charts);
+  BuildDashboard(table, DashboardInputs{.fromYear = 1900}, charts);
+  auto names = [](const ChartModel& chart, std::size_t first, std::size_t end) {
+    std::vector<std::string> out;
+    for (std::size_t i = first; i < end; ++i) out.push_back(chart.series.at(i).name);
+    return out;
+  };
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(names(models[0], 1, 7), (Names{"12개월 평균", "36개월 평균", "60개월 평균",
+                                           "120개월 평균", "180개월 평균", "24개월 평균"}));
+  EXPECT_EQ(names(models[1], 1, 7), (Names{"4분기 평균", "12분기 평균", "20분기 평균",
+                                           "40분기 평균", "60분기 평균", "8분기 평균"}));
+  EXPECT_EQ(names(models[2], 1, 5), (Names{"3년 평균", "5년 평균", "10년 평균", "15년 평균"}));
+
+  // The single-chart quarterly and yearly modes name theirs alike.
+  PipelineInputs in;
+  in.records = LoadRecords(table).records;
+  in.fromYear = 1900;
+  ChartModel quarterly, yearly;
+  BuildChart(static_cast<int>(ChartMode::Quarterly), in, quarterly);
+  BuildChart(static_cast<int>(ChartMode::Yearly), in, yearly);
+  EXPECT_EQ(names(quarterly, 1, 7), names(models[1], 1, 7));
+  EXPECT_EQ(names(yearly, 1, 6),
+            (Names{"3년 평균", "5년 평균", "10년 평균", "15년 평균", "15년 평균"}));
+  EXPECT_EQ(MeanLineName(RecordPeriod::Month, 12).data(),
+            MeanLineName(RecordPeriod::Month, 12).data());  // one text per name
 }
 
 }  // namespace
