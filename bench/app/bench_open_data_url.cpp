@@ -21,7 +21,8 @@
 #include "app/qt/chart1_dlg.h"
 #include "app/qt/plinthview_dlg.h"
 #include "modes/modes.h"
-#include "tests/app/content_server.h"
+#include "server/sample/sample_catalogue.h"
+#include "tests/support/test_support.h"
 #include "views/qt/dash_board_dlg.h"
 
 namespace {
@@ -68,16 +69,20 @@ long ResidentKiB() {
 }
 
 struct Fixture {
-  QTemporaryDir root;
+  orvane::test::TempDir root;
   QTemporaryDir folder;
-  std::unique_ptr<orvane::testing::ContentServer> server;
+  std::unique_ptr<orvane::test::ServerProcess> server;
   std::unique_ptr<orvane::app::CPlinthviewDlg> window;
   std::vector<std::string> seriesFiles;
 
   Fixture() {
-    const fs::path rootPath = root.path().toStdString();
-    server = std::make_unique<orvane::testing::ContentServer>(ORVANE_BINARY_DIR, rootPath);
+    // A catalogue of its own, with one long series added.
+    const fs::path& rootPath = root.path();
+    std::string error;
+    if (!orvane::server::MakeSampleCatalogue(rootPath, error))
+      std::fprintf(stderr, "%s\n", error.c_str());
     WriteLongSeries(rootPath / "orvane_data");
+    server = std::make_unique<orvane::test::ServerProcess>(rootPath);
     for (const auto& entry : fs::directory_iterator(rootPath / "orvane_data")) {
       const std::string name = entry.path().filename().string();
       // Series files are named by five digits; menu lists by seven.
@@ -85,7 +90,7 @@ struct Fixture {
     }
     std::sort(seriesFiles.begin(), seriesFiles.end());
     orvane::app::MainWindowSetup setup;
-    setup.contentHost = orvane::HostPort{"127.0.0.1", server->Port()};
+    setup.contentHost = orvane::HostPort{"127.0.0.1", server->port()};
     setup.workingFolder = folder.path().toStdString();
     setup.reLogin = [] { return true; };
     window = std::make_unique<orvane::app::CPlinthviewDlg>(std::move(setup));

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/views/sample_root.h"
+#include "tests/support/test_support.h"
 #include "views/qt/menu_dlg.h"
 
 namespace {
@@ -34,7 +34,7 @@ struct Largest {
 Largest LargestList() {
   Largest largest;
   for (const auto& entry :
-       std::filesystem::directory_iterator(testing::SampleRoot() / "orvane_data")) {
+       std::filesystem::directory_iterator(orvane::test::SampleRoot() / "orvane_data")) {
     const std::string name = entry.path().filename().string();
     if (name.size() != 11 || entry.file_size() <= largest.bytes) continue;
     largest = {"/" + name, entry.file_size()};
@@ -44,8 +44,8 @@ Largest LargestList() {
 
 void BM_MenuClickToRefilledGrid(benchmark::State& state) {
   App();
-  static testing::ServerProcess server;
-  if (server.Port() == 0 && !server.Start(testing::SampleRoot())) {
+  static orvane::test::ServerProcess server(orvane::test::SampleRoot());
+  if (!server.started()) {
     state.SkipWithError("no reference service");
     return;
   }
@@ -74,7 +74,7 @@ BENCHMARK(BM_MenuClickToRefilledGrid)->Unit(benchmark::kMicrosecond)->UseRealTim
 
 void BM_MenuListFormatting(benchmark::State& state) {
   const Largest largest = LargestList();
-  std::ifstream in(testing::SampleRoot() / "orvane_data" / largest.path.substr(1),
+  std::ifstream in(orvane::test::SampleRoot() / "orvane_data" / largest.path.substr(1),
                    std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();

@@ -18,7 +18,7 @@
 
 #include "app/qt/plinthview_dlg.h"
 #include "data/fetch.h"
-#include "tests/views/sample_root.h"
+#include "tests/support/test_support.h"
 #include "views/qt/menu_dlg.h"
 
 namespace {
@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 
-  testing::ServerProcess server;
-  if (!server.Start(testing::SampleRoot())) {
+  orvane::test::ServerProcess server(orvane::test::SampleRoot());
+  if (!server.started()) {
     std::fprintf(stderr, "menu_soak: the reference service did not start\n");
     return 1;
   }
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   QTemporaryDir working;
   if (mainWindow) {
     orvane::app::MainWindowSetup setup;
-    setup.contentHost = orvane::HostPort{"127.0.0.1", server.Port()};
+    setup.contentHost = orvane::HostPort{"127.0.0.1", server.port()};
     setup.workingFolder = working.path().toStdString();
     setup.reLogin = [] { return true; };
     setup.hooks.showMessage = onEnd;

@@ -14,8 +14,8 @@
 #include "app/main_window_logic.h"
 #include "app/qt/chart1_dlg.h"
 #include "app/qt/plinthview_dlg.h"
-#include "content_server.h"
 #include "modes/modes.h"
+#include "tests/support/test_support.h"
 #include "views/qt/dash_board_dlg.h"
 
 // Fontconfig keeps a cache for the life of the process; LeakSanitizer should not count it.
@@ -275,22 +275,17 @@ class OpenDataUrlTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     EnsureApp();
-    root = new QTemporaryDir;
-    server = new testing::ContentServer(ORVANE_BINARY_DIR, root->path().toStdString());
+    server = new test::ServerProcess(test::SampleRoot());
   }
-  static void TearDownTestSuite() {
-    delete server;
-    delete root;
-  }
-  static inline QTemporaryDir* root = nullptr;
-  static inline testing::ContentServer* server = nullptr;
+  static void TearDownTestSuite() { delete server; }
+  static inline test::ServerProcess* server = nullptr;
 };
 
 TEST_F(OpenDataUrlTest, EveryModeShowsTheSeriesItOpened) {
-  ASSERT_GT(server->Port(), 0);
+  ASSERT_GT(server->port(), 0);
   QTemporaryDir folder;
   MainWindowSetup setup;
-  setup.contentHost = HostPort{"127.0.0.1", server->Port()};
+  setup.contentHost = HostPort{"127.0.0.1", server->port()};
   setup.workingFolder = folder.path().toStdString();
   setup.reLogin = [] { return true; };
   CPlinthviewDlg window(std::move(setup));
@@ -303,8 +298,7 @@ TEST_F(OpenDataUrlTest, EveryModeShowsTheSeriesItOpened) {
   EXPECT_EQ(window.ChartMode(), 0);
   EXPECT_TRUE(window.Dashboard()->isVisible());
   for (int c = 0; c < 3; ++c) EXPECT_GT(PointCount(window.Dashboard()->Chart(c)), 0u);
-  EXPECT_EQ(window.Dashboard()->Chart(0).Model().settings.title,
-            "Orvane 전국 아파트 매매가격지수");
+  EXPECT_EQ(window.Dashboard()->Chart(0).Model().settings.title, "Orvane 전국 아파트 매매가격지수");
 
   const char* files[] = {"10002.txt", "60001.txt", "11005.txt", "40001.txt", "10003.txt",
                          "50001.txt", "70002.txt", "12001.txt", "60002.txt"};

@@ -9,7 +9,7 @@
 #include <csignal>
 #include <thread>
 
-#include "tests/server/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orvane {
 namespace {
@@ -28,8 +28,7 @@ FetchOptions Quick() {
 class FetchFromServer : public ::testing::Test {
  protected:
   void SetUp() override {
-    server_ = std::make_unique<test::ServerProcess>(
-        std::vector<std::string>{"--http-port", "0", "--root", test::SampleRoot().string()});
+    server_ = std::make_unique<test::ServerProcess>(test::SampleRoot());
     ASSERT_TRUE(server_->started()) << server_->Output();
     cache_ = cache.path().string() + "/";
   }

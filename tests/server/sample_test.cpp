@@ -7,7 +7,7 @@
 #include "data/series_reader.h"
 #include "data/text_codec.h"
 #include "server/sample/sample_catalogue.h"
-#include "tests/server/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orvane {
 namespace {

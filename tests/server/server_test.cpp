@@ -6,7 +6,7 @@
 #include "server/options.h"
 #include "server/path_guard.h"
 #include "server/update_listing.h"
-#include "tests/server/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orvane {
 namespace {

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "server/update_signer.h"
-#include "tests/server/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace orvane {
 namespace {

@@ -35,11 +35,11 @@ void Click(QTableView* view, const QModelIndex& index) {
 
 TEST(MainWindowMenu, HomeListSeriesClicksReachTheChartsAndTheWebWindowShows) {
   testing::App();
-  testing::ServerProcess server;
-  ASSERT_TRUE(server.Start(testing::SampleRoot()));
+  testing::ServerProcess server(testing::SampleRoot());
+  ASSERT_TRUE(server.started());
   QTemporaryDir folder;
   app::MainWindowSetup setup;
-  setup.contentHost = HostPort{"127.0.0.1", server.Port()};
+  setup.contentHost = HostPort{"127.0.0.1", server.port()};
   setup.workingFolder = folder.path().toStdString();
   setup.reLogin = [] { return true; };
   QStringList messages;

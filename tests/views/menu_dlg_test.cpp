@@ -27,8 +27,8 @@ using testing::App;
 class MenuDlgTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    server = new testing::ServerProcess;
-    ASSERT_TRUE(server->Start(testing::SampleRoot()));
+    server = new testing::ServerProcess(testing::SampleRoot());
+    ASSERT_TRUE(server->started());
   }
   static void TearDownTestSuite() {
     delete server;

@@ -1,18 +1,16 @@
 #pragma once
 
-#include <sys/types.h>
-
-#include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "tests/support/test_support.h"
 #include "views/menu_grid.h"
 
 namespace orvane::views::testing {
 
-// The reference service's sample catalogue, written once per test run into a temporary folder.
-const std::filesystem::path& SampleRoot();
+// The reference service's sample catalogue, and the service itself serving it.
+using orvane::test::SampleRoot;
+using orvane::test::ServerProcess;
 
 inline constexpr char kTestBaseUrl[] = "http://content.test/orvane_data";
 
@@ -21,25 +19,6 @@ inline constexpr char kTestBaseUrl[] = "http://content.test/orvane_data";
 struct SampleFetcher {
   std::vector<std::string> asked;
   ListFetcher Fetcher();
-};
-
-// The reference service run as its own process on an ephemeral loopback port.
-class ServerProcess {
- public:
-  ServerProcess() = default;
-  ServerProcess(const ServerProcess&) = delete;
-  ServerProcess& operator=(const ServerProcess&) = delete;
-  ~ServerProcess();
-
-  bool Start(const std::filesystem::path& root);
-  int Port() const { return port_; }
-  std::string BaseUrl() const;
-
- private:
-  pid_t pid_ = -1;
-  int port_ = 0;
-  std::filesystem::path log_;
-  std::filesystem::path database_;
 };
 
 }  // namespace orvane::views::testing

@@ -1,4 +1,4 @@
-#include "tests/server/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -36,12 +36,12 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
-// Every test process of one build shares one generated root, named after the test program's
-// build time so that a rebuilt generator never meets an old root. A process that loses the race
-// to publish its copy uses the winner's.
+// Every test process of one build shares one generated root, named after the build time of the
+// service (which links the same generator) so that a rebuilt generator never meets an old root.
+// A process that loses the race to publish its copy uses the winner's.
 const fs::path& SampleRoot() {
   static const fs::path root = [] {
-    const auto built = fs::last_write_time("/proc/self/exe").time_since_epoch().count();
+    const auto built = fs::last_write_time(ServerBinary()).time_since_epoch().count();
     const std::string prefix = "test-sample-root-";
     const std::string name = prefix + std::to_string(static_cast<unsigned long long>(built));
     const fs::path shared = fs::path(ORVANE_BINARY_DIR) / name;
@@ -133,6 +133,9 @@ ServerProcess::ServerProcess(std::vector<std::string> args) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
+
+ServerProcess::ServerProcess(const fs::path& root)
+    : ServerProcess(std::vector<std::string>{"--http-port", "0", "--root", root.string()}) {}
 
 ServerProcess::~ServerProcess() {
   if (pid_ > 0 && Stop() < 0) {

@@ -37,6 +37,8 @@ std::filesystem::path ServerBinary();
 class ServerProcess {
  public:
   explicit ServerProcess(std::vector<std::string> args);
+  // Serving a content root on an ephemeral HTTP port.
+  explicit ServerProcess(const std::filesystem::path& root);
   ~ServerProcess();
   ServerProcess(const ServerProcess&) = delete;
   ServerProcess& operator=(const ServerProcess&) = delete;
@@ -44,6 +46,8 @@ class ServerProcess {
   bool started() const { return port_ > 0; }
   int port() const { return port_; }
   std::string Url(const std::string& path) const;
+  // Where the series files and menu lists are.
+  std::string BaseUrl() const { return Url("/orvane_data"); }
   std::string Output() const;
   // Sends SIGTERM and waits; the exit status, or -1 when it did not end within the time.
   int Stop(std::chrono::milliseconds wait = std::chrono::seconds(5));
