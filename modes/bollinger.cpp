@@ -9,8 +9,6 @@ namespace {
 // The price pane sits 15% of its height above the pane bottom; the momentum pane does not.
 constexpr double kPriceLift = 0.15;
 
-constexpr ColorRef kRed = Rgb(255, 0, 0);
-constexpr ColorRef kBlue = Rgb(0, 0, 255);
 constexpr ColorRef kBlack = Rgb(0, 0, 0);
 constexpr ColorRef kBollingerGreen = Rgb(0, 120, 0);
 
@@ -67,13 +65,7 @@ PointRecipe Level(double level) {
 
 const std::array<SeriesRow, 21>& BollingerSeries() {
   static const std::array<SeriesRow, 21> rows = {{
-      {.look = {.style = SeriesStyle::Candle,
-                .color = kRed,
-                .upColor = kRed,
-                .downColor = kBlue,
-                .inMainRange = true,
-                .baseLift = kPriceLift},
-       .values = CandleValues()},
+      PriceCandles({.baseLift = kPriceLift}),
       {.look = {.style = SeriesStyle::Dots,
                 .color = kBlack,
                 .upColor = kBlack,

@@ -6,7 +6,6 @@ namespace orvane {
 namespace {
 
 constexpr ColorRef kRed = Rgb(255, 0, 0);
-constexpr ColorRef kBlue = Rgb(0, 0, 255);
 // A compared value below this (an empty column, or under the log scale a value of 1 or less)
 // is a gap.
 constexpr double kMinCompared = 1e-8;
@@ -32,12 +31,7 @@ PointRecipe AlwaysValid(PointRecipe values) {
 
 const std::array<SeriesRow, 12>& CompareSeries() {
   static const std::array<SeriesRow, 12> rows = {{
-      {.look = {.style = SeriesStyle::Candle,
-                .color = kRed,
-                .upColor = kRed,
-                .downColor = kBlue,
-                .inMainRange = true},
-       .values = CandleValues()},
+      PriceCandles(),
       // The first compared line is the companion field, drawn black and wide.
       Compared(1, Rgb(0, 0, 0), 4),
       Compared(2, Rgb(153, 204, 0), 2),

@@ -10,20 +10,10 @@ namespace orvane {
 namespace {
 
 constexpr ColorRef kRed = Rgb(255, 0, 0);
-constexpr ColorRef kBlue = Rgb(0, 0, 255);
 constexpr std::int32_t kBottomMargin = 20;
 constexpr double kLowerPaneRatio = 0.8;
 // The monthly chart takes this fraction of the height: height / 1.7.
 constexpr double kSplitDivisor = 1.7;
-
-SeriesRow Candles() {
-  return {.look = {.style = SeriesStyle::Candle,
-                   .color = kRed,
-                   .upColor = kRed,
-                   .downColor = kBlue,
-                   .inMainRange = true},
-          .values = CandleValues()};
-}
 
 // The line of the k-th running mean of a list of the given period.
 SeriesRow MeanLine(RecordPeriod period, std::size_t k, ColorRef color) {
@@ -36,18 +26,8 @@ SeriesRow MeanLine(RecordPeriod period, std::size_t k, ColorRef color) {
           .values = LineOf(mean.slot)};
 }
 
-SeriesRow VolumeBarRow() {
-  return {.look = {.style = SeriesStyle::FlaggedCandle,
-                   .color = kRed,
-                   .upColor = Rgb(255, 153, 205),
-                   .downColor = Rgb(153, 204, 0),
-                   .inMainRange = true,
-                   .inLowerPane = true},
-          .values = VolumeBars()};
-}
-
 std::vector<SeriesRow> MonthlyRows() {
-  return {Candles(),
+  return {PriceCandles(),
           MeanLine(RecordPeriod::Month, 0, Rgb(255, 153, 0)),
           MeanLine(RecordPeriod::Month, 1, Rgb(153, 204, 0)),
           MeanLine(RecordPeriod::Month, 2, Rgb(255, 153, 204)),
@@ -56,23 +36,23 @@ std::vector<SeriesRow> MonthlyRows() {
           MeanLine(RecordPeriod::Month, 5, Rgb(150, 150, 255)),
           {.look = {.style = SeriesStyle::Line, .color = Rgb(0, 128, 0), .width = 2},
            .values = CompanionLine()},
-          VolumeBarRow()};
+          MonthlyVolumeBars()};
 }
 
 std::vector<SeriesRow> QuarterlyRows() {
-  return {Candles(),
+  return {PriceCandles(),
           MeanLine(RecordPeriod::Quarter, 0, Rgb(255, 153, 0)),
           MeanLine(RecordPeriod::Quarter, 1, Rgb(153, 204, 0)),
           MeanLine(RecordPeriod::Quarter, 2, Rgb(255, 153, 204)),
           MeanLine(RecordPeriod::Quarter, 3, Rgb(0, 204, 255)),
           MeanLine(RecordPeriod::Quarter, 4, Rgb(255, 204, 0)),
           MeanLine(RecordPeriod::Quarter, 5, Rgb(150, 150, 255)),
-          VolumeBarRow()};
+          MonthlyVolumeBars()};
 }
 
 // The yearly chart draws the change unscaled in its own pane, with no volume and no year body.
 std::vector<SeriesRow> YearlyRows(bool labelled) {
-  return {Candles(),
+  return {PriceCandles(),
           MeanLine(RecordPeriod::Year, 0, Rgb(153, 204, 0)),
           MeanLine(RecordPeriod::Year, 1, Rgb(255, 153, 204)),
           MeanLine(RecordPeriod::Year, 2, Rgb(0, 204, 255)),

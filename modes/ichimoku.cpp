@@ -33,13 +33,7 @@ PointRecipe NonNegativeLine(int slot) { return LineOf(slot, 0.0); }
 // The candles and the Ichimoku values on closes.
 const std::array<SeriesRow, 8>& CloseSeries() {
   static const std::array<SeriesRow, 8> rows = {{
-      {.look = {.style = SeriesStyle::Candle,
-                .color = kRed,
-                .upColor = kRed,
-                .downColor = kBlue,
-                .inMainRange = true,
-                .showTwoYearLink = true},
-       .values = CandleValues()},
+      PriceCandles({.showTwoYearLink = true}),
       Line(kConversionGold, 2, NonNegativeLine(kIchimokuConversion), "전환선"),
       Line(kBaseSky, 2, NonNegativeLine(kIchimokuBase), "기준선"),
       Line(Rgb(0, 0, 0), 4, NonNegativeLine(kIchimokuLagging), "후행스팬"),

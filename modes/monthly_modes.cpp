@@ -6,8 +6,6 @@
 namespace orvane {
 namespace {
 
-constexpr ColorRef kRed = Rgb(255, 0, 0);
-constexpr ColorRef kBlue = Rgb(0, 0, 255);
 // Colours of the running-mean lines, shortest window first.
 constexpr ColorRef kOrange = Rgb(255, 153, 0);
 constexpr ColorRef kLime = Rgb(153, 204, 0);
@@ -25,25 +23,9 @@ SeriesRow MeanLine(MeanWindow mean, ColorRef color) {
           .values = LineOf(mean.slot)};
 }
 
-SeriesRow VolumeBarRow() {
-  return {.look = {.style = SeriesStyle::FlaggedCandle,
-                   .color = kRed,
-                   .upColor = Rgb(255, 153, 205),
-                   .downColor = Rgb(153, 204, 0),
-                   .inMainRange = true,
-                   .inLowerPane = true},
-          .values = VolumeBars()};
-}
-
 const std::array<SeriesRow, 9>& MonthlySeries() {
   static const std::array<SeriesRow, 9> rows = {{
-      {.look = {.style = SeriesStyle::Candle,
-                .color = kRed,
-                .upColor = kRed,
-                .downColor = kBlue,
-                .inMainRange = true,
-                .showTwoYearLink = true},
-       .values = CandleValues()},
+      PriceCandles({.showTwoYearLink = true}),
       MeanLine(kMonthMeans[0], kOrange),
       MeanLine(kMonthMeans[1], kLime),
       MeanLine(kMonthMeans[2], kPink),
@@ -56,7 +38,7 @@ const std::array<SeriesRow, 9>& MonthlySeries() {
                 .showTwoYearLink = true,
                 .name = kCompanionName},
        .values = CompanionLine()},
-      VolumeBarRow(),
+      MonthlyVolumeBars(),
   }};
   return rows;
 }
@@ -76,12 +58,7 @@ constexpr std::array<MeanWindow, 10> kRangeSearchMeans = {{
 
 const std::array<SeriesRow, 13>& RangeSearchSeries() {
   static const std::array<SeriesRow, 13> rows = {{
-      {.look = {.style = SeriesStyle::Candle,
-                .color = kRed,
-                .upColor = kRed,
-                .downColor = kBlue,
-                .inMainRange = true},
-       .values = CandleValues()},
+      PriceCandles(),
       {.look = {.style = SeriesStyle::Line,
                 .color = kCompanionGreen,
                 .width = 2,
@@ -97,7 +74,7 @@ const std::array<SeriesRow, 13>& RangeSearchSeries() {
       MeanLine(kRangeSearchMeans[7], kPink),
       MeanLine(kRangeSearchMeans[8], kSky),
       MeanLine(kRangeSearchMeans[9], kLavender),
-      VolumeBarRow(),
+      MonthlyVolumeBars(),
   }};
   return rows;
 }

@@ -10,9 +10,6 @@ namespace {
 constexpr double kCandleLift = 0.3;
 constexpr double kLowerPaneRatio = 0.7;
 
-constexpr ColorRef kRed = Rgb(255, 0, 0);
-constexpr ColorRef kBlue = Rgb(0, 0, 255);
-
 SeriesRow PeriodLine(PointRecipe values, ColorRef color, std::string_view name = {}) {
   return {.look = {.style = SeriesStyle::Line,
                    .color = color,
@@ -39,14 +36,7 @@ PointRecipe NoLine() {
 std::array<SeriesRow, 9> PeriodSeries(PeriodKind kind, LowerPane pane) {
   const std::array<SeriesRow, 2> bars = LowerPaneBars(pane);
   return {{
-      {.look = {.style = SeriesStyle::Candle,
-                .color = kRed,
-                .upColor = kRed,
-                .downColor = kBlue,
-                .inMainRange = true,
-                .baseLift = kCandleLift,
-                .horizontalLabels = true},
-       .values = CandleValues()},
+      PriceCandles({.baseLift = kCandleLift, .horizontalLabels = true}),
       MeanLine(kind, 0, Rgb(255, 153, 0)),
       MeanLine(kind, 1, Rgb(153, 204, 0)),
       MeanLine(kind, 2, Rgb(255, 153, 204)),

@@ -101,6 +101,28 @@ void ApplyChartProperties(ChartModel& chart, const DataHeader& header, Legends l
   s.highlightMonth = LeadingInteger(header.highlightMonth);
 }
 
+SeriesRow PriceCandles(CandlePlacement placement, PointRecipe values) {
+  return {.look = {.style = SeriesStyle::Candle,
+                   .color = Rgb(255, 0, 0),
+                   .upColor = Rgb(255, 0, 0),
+                   .downColor = Rgb(0, 0, 255),
+                   .inMainRange = true,
+                   .showTwoYearLink = placement.showTwoYearLink,
+                   .baseLift = placement.baseLift,
+                   .horizontalLabels = placement.horizontalLabels},
+          .values = std::move(values)};
+}
+
+SeriesRow MonthlyVolumeBars() {
+  return {.look = {.style = SeriesStyle::FlaggedCandle,
+                   .color = Rgb(255, 0, 0),
+                   .upColor = Rgb(255, 153, 205),
+                   .downColor = Rgb(153, 204, 0),
+                   .inMainRange = true,
+                   .inLowerPane = true},
+          .values = VolumeBars()};
+}
+
 PointRecipe CandleValues() {
   return [](const DataRecord& r, ChartPoint& p) {
     p.open = r.v[kOpen];

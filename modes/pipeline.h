@@ -135,6 +135,17 @@ struct SeriesRow {
   PointRecipe values;
 };
 
+// Where a chart places its price candles.
+struct CandlePlacement {
+  double baseLift = 0.0;
+  bool showTwoYearLink = false;
+  std::optional<bool> horizontalLabels = std::nullopt;  // as SeriesLook::horizontalLabels
+};
+// The price candles every chart starts with: rising red, falling blue, setting the main range.
+SeriesRow PriceCandles(CandlePlacement placement = {}, PointRecipe values = CandleValues());
+// The volume bars of the monthly candles, in the lower pane.
+SeriesRow MonthlyVolumeBars();
+
 // Starts the series part of a pipeline: takes seriesLock, empties series, clears the name.
 std::unique_lock<std::recursive_mutex> BeginSeries(ChartModel& chart);
 

@@ -12,7 +12,6 @@ constexpr double kLowerPaneRatio = 0.7;
 // The chart shows the latest month's year and the three before it.
 constexpr int kYearsBeforeLatest = 3;
 
-constexpr ColorRef kRed = Rgb(255, 0, 0);
 constexpr ColorRef kBlue = Rgb(0, 0, 255);
 constexpr ColorRef kBlack = Rgb(0, 0, 0);
 constexpr ColorRef kBollingerGreen = Rgb(0, 120, 0);
@@ -53,14 +52,7 @@ SeriesRow PriceLine(PointRecipe values, ColorRef color, std::string_view name, i
 std::array<SeriesRow, 18> ZoomSeries(LowerPane pane) {
   const std::array<SeriesRow, 2> bars = LowerPaneBars(pane);
   return {{
-      {.look = {.style = SeriesStyle::Candle,
-                .color = kRed,
-                .upColor = kRed,
-                .downColor = kBlue,
-                .inMainRange = true,
-                .baseLift = kPriceLift,
-                .horizontalLabels = true},
-       .values = DatedOnly(CandleValues())},
+      PriceCandles({.baseLift = kPriceLift, .horizontalLabels = true}, DatedOnly(CandleValues())),
       {.look = {.style = SeriesStyle::Dots,
                 .color = kBlack,
                 .upColor = kBlack,
