@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +43,12 @@ int main(int argc, char** argv) {
   UseWebEngine();
 #endif
   QApplication application(argc, argv);
+  QIcon icon;
+  for (const char* size : {"48", "256"}) {
+    icon.addFile(QStringLiteral(":/icons/orvane-%1.png").arg(QLatin1String(size)));
+  }
+  QApplication::setWindowIcon(icon);
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.Orvane"));
   CPlinthviewApp app(std::move(options));
   return app.InitInstance();
 }
