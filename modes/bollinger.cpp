@@ -2,6 +2,7 @@
 
 #include "modes/indicator_series.h"
 #include "modes/modes.h"
+#include "modes/periods.h"
 
 namespace orvane {
 namespace {
@@ -11,15 +12,6 @@ constexpr double kPriceLift = 0.15;
 
 constexpr ColorRef kBlack = Rgb(0, 0, 0);
 constexpr ColorRef kBollingerGreen = Rgb(0, 120, 0);
-
-constexpr std::array<MeanWindow, 6> kMeans = {{
-    {MeanSlot(0), 12},
-    {MeanSlot(1), 36},
-    {MeanSlot(2), 60},
-    {MeanSlot(3), 120},
-    {MeanSlot(4), 180},
-    {MeanSlot(5), 24},
-}};
 
 // The bands and the stop are logarithms of values computed on prices; momentum stays as it is.
 constexpr std::array<int, 5> kLogPrices = {kOpen, kHigh, kLow, kClose, kCompanion};
@@ -109,7 +101,7 @@ void BuildBollingerChart(const PipelineInputs& in, ChartModel& chart) {
     Log10Slots(work, kLogPrices);
     Log10IndicatorSlots(work, kLogIndicators);
   }
-  RunningMeans(work, kMeans);
+  RunningMeans(work, kMonthMeans);
   ApplyChartProperties(chart, in.header, Legends{.momentum = true}, 0.8);
 
   auto lock = BeginSeries(chart);
