@@ -23,7 +23,9 @@ const fs::path kSample = fs::path(ORVANE_TEST_DATA_DIR) / "samples/10001.txt";
 
 std::vector<std::vector<std::string>> RunCsv(std::map<std::string, std::string, std::less<>> values,
                                              std::string* bom = nullptr) {
-  const fs::path out = fs::path(ORVANE_BINARY_DIR) / "csv_command.csv";
+  // CTest runs each test in its own process, in parallel: every test writes a file of its own.
+  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const fs::path out = fs::path(ORVANE_BINARY_DIR) / ("csv_command_" + test + ".csv");
   Invocation invocation;
   invocation.file = kSample.string();
   invocation.values = std::move(values);
