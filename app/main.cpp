@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
     std::printf("%.*s\n", static_cast<int>(kVersionText.size()), kVersionText.data());
     return 0;
   }
+  // Zentrel, started on a version change, finds the same service through the environment.
+  ::setenv(std::string(orvane::kContentHostEnv).c_str(), options.contentHost.Authority().c_str(),
+           1);
+  ::setenv(std::string(kLoginHostEnv).c_str(), options.loginHost.Authority().c_str(), 1);
 #ifdef ORVANE_WITH_WEBENGINE
   UseWebEngine();
 #endif

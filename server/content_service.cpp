@@ -10,7 +10,6 @@
 #include "server/bounded_http.h"
 #include "server/path_guard.h"
 #include "server/update_listing.h"
-#include "server/update_signer.h"
 
 namespace orvane::server {
 namespace {
@@ -142,8 +141,7 @@ void ContentService::Route() {
     const std::string& path = req.path;
     const std::string_view listing = kUpdatePath;
     if (path == listing || path == listing.substr(0, listing.size() - 1)) {
-      res.set_content(BuildUpdateListing(config_.updateDir, config_.signer != nullptr),
-                      "text/html; charset=utf-8");
+      res.set_content(BuildUpdateListing(config_.updateDir), "text/html; charset=utf-8");
       return;
     }
     std::optional<fs::path> file;
@@ -155,18 +153,6 @@ void ContentService::Route() {
         return;
       }
       const std::string name = path.substr(listing.size() - 1);
-      if (config_.signer && name.ends_with(kSignatureSuffix)) {
-        // Signatures come from the key only, never from a possibly stale file beside the build.
-        const auto signedFile =
-            ResolveUnderRoot(updateRoot, name.substr(0, name.size() - kSignatureSuffix.size()));
-        const auto signature = signedFile ? config_.signer->SignFile(*signedFile) : std::nullopt;
-        if (signature) {
-          res.set_content(*signature, "application/octet-stream");
-        } else {
-          res.status = 404;
-        }
-        return;
-      }
       file = ResolveUnderRoot(updateRoot, name);
     } else {
       file = ResolveUnderRoot(root_, path);

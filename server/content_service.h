@@ -9,15 +9,12 @@
 namespace orvane::server {
 
 class BoundedHttpServer;
-class UpdateSigner;
 
 struct ContentServiceConfig {
   std::string listen = "127.0.0.1";
   int port = 8080;  // 0: any free port
   std::filesystem::path root;
   std::filesystem::path updateDir;
-  // Set: every NAME.sig under /UpdateFiles/ is made from NAME with this key.
-  std::shared_ptr<const UpdateSigner> signer;
   // Receives one line per request (without line end); may be called from several threads.
   std::function<void(const std::string&)> log;
 };

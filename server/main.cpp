@@ -15,9 +15,7 @@
 #include "server/content_service.h"
 #include "server/login_service.h"
 #include "server/options.h"
-#include "server/path_guard.h"
 #include "server/sample/sample_catalogue.h"
-#include "server/update_signer.h"
 
 namespace {
 
@@ -56,39 +54,14 @@ int Serve(const ServerOptions& options) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   std::string error;
-  std::shared_ptr<const orvane::server::UpdateSigner> signer;
-  if (!options.updateKey.empty()) {
-    // A key inside a served folder could be downloaded by anyone.
-    std::error_code ec;
-    const fs::path key = fs::canonical(options.updateKey, ec);
-    for (const fs::path& served : {options.root, options.EffectiveUpdateDir()}) {
-      std::error_code servedEc;
-      const fs::path folder = fs::canonical(served, servedEc);
-      if (!ec && !servedEc && orvane::server::IsInside(folder, key)) {
-        std::fprintf(stderr, "orvane-server: the update key must not lie inside %s\n",
-                     served.string().c_str());
-        return 1;
-      }
-    }
-    signer = orvane::server::UpdateSigner::Load(options.updateKey, error);
-    if (!signer) {
-      std::fprintf(stderr, "orvane-server: %s\n", error.c_str());
-      return 1;
-    }
-  }
-  orvane::server::ContentService content({options.listen, options.httpPort, options.root,
-                                          options.EffectiveUpdateDir(), signer, LogLine});
+  orvane::server::ContentService content(
+      {options.listen, options.httpPort, options.root, options.EffectiveUpdateDir(), LogLine});
   if (!content.Bind(error)) {
     std::fprintf(stderr, "orvane-server: %s\n", error.c_str());
     return 1;
   }
   LogLine(fmt::format("http listening on {}:{} root {}", options.listen, content.port(),
                       options.root.string()));
-  if (signer) {
-    LogLine(fmt::format("update files {} signed, public key {}",
-                        options.EffectiveUpdateDir().string(), signer->PublicKeyHex()));
-  }
-
   orvane::server::LoginServiceOptions loginOptions;
   loginOptions.databasePath = options.database.string();
   loginOptions.bindAddress = options.listen;

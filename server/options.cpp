@@ -45,12 +45,6 @@ const std::vector<OptionEntry>& Entries() {
          o.updateDir = v;
          return !v.empty();
        }},
-      {"--update-key", "FILE",
-       "secret Ed25519 key (128 hex digits) signing each update file as NAME.sig",
-       [](ServerOptions& o, std::string_view v) {
-         o.updateKey = v;
-         return !v.empty();
-       }},
       {"--udp-port", "N", "UDP login port (default 10003; 0 picks a free port)",
        [](ServerOptions& o, std::string_view v) { return ParsePort(v, o.udpPort); }},
       {"--db", "FILE", "member database, created with a demo member (default orvane_members.db)",

@@ -14,7 +14,6 @@ struct ServerOptions {
   int httpPort = 8080;  // 0: any free port, printed on start
   std::filesystem::path root = "sample-root";
   std::filesystem::path updateDir;   // empty: root / "UpdateFiles"
-  std::filesystem::path updateKey;   // set: sign what the update folder offers with this key
   std::filesystem::path makeSample;  // set: write the sample catalogue there and exit
   int udpPort = 10003;               // login service; 0: any free port, printed on start
   // Kept outside the served root, so the member database is never downloadable.

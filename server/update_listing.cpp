@@ -11,10 +11,6 @@ namespace orvane::server {
 
 namespace fs = std::filesystem;
 
-namespace {
-constexpr std::uintmax_t kSignatureBytes = 64;
-}  // namespace
-
 bool IsListableName(std::string_view name) {
   if (name.empty() || name.front() == '.') return false;
   return std::all_of(name.begin(), name.end(), [](char c) {
@@ -23,7 +19,7 @@ bool IsListableName(std::string_view name) {
   });
 }
 
-std::string BuildUpdateListing(const fs::path& dir, bool signed_) {
+std::string BuildUpdateListing(const fs::path& dir) {
   struct Entry {
     std::string name;
     std::uintmax_t size;
@@ -38,12 +34,7 @@ std::string BuildUpdateListing(const fs::path& dir, bool signed_) {
     const auto file = ResolveUnderRoot(root, "/" + name);
     std::error_code sizeEc;
     if (!file) continue;
-    if (!signed_) {
-      entries.push_back({name, fs::file_size(*file, sizeEc)});
-    } else if (!name.ends_with(kSignatureSuffix) && fs::is_regular_file(*file, sizeEc)) {
-      entries.push_back({name, fs::file_size(*file, sizeEc)});
-      entries.push_back({name + std::string(kSignatureSuffix), kSignatureBytes});
-    }
+    entries.push_back({name, fs::file_size(*file, sizeEc)});
   }
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });

@@ -44,27 +44,21 @@ std::size_t HostLength(std::string_view text) {
 
 }  // namespace
 
-std::string NormaliseHost(std::string_view host) {
-  std::string text(host);
-  if (text.empty()) return std::string(kDefaultUpdateHost);
-  // A bare host gets the default port.
-  if (HostLength(text) == text.size()) text += ":" + std::string(kDefaultUpdatePort);
-  return text;
-}
-
-std::string ResolveUpdateHost(const std::vector<std::string>& args, const char* updateHostEnv,
-                              const char* loginHostEnv) {
+std::string ResolveUpdateHost(const std::vector<std::string>& args,
+                              const UpdateHostSources& environment) {
   static constexpr std::string_view kOption = "--update-host";
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    if (arg == kOption && i + 1 < args.size()) return NormaliseHost(args[i + 1]);
-    if (arg.starts_with(kOption) && arg.size() > kOption.size() && arg[kOption.size()] == '=')
-      return NormaliseHost(arg.substr(kOption.size() + 1));
+    if (arg == kOption && i + 1 < args.size() && !args[i + 1].empty()) return args[i + 1];
+    if (arg.starts_with(kOption) && arg.size() > kOption.size() + 1 && arg[kOption.size()] == '=')
+      return std::string(arg.substr(kOption.size() + 1));
   }
-  if (updateHostEnv != nullptr && *updateHostEnv != '\0') return NormaliseHost(updateHostEnv);
-  if (loginHostEnv != nullptr && *loginHostEnv != '\0') {
-    const std::string_view login = loginHostEnv;
-    return NormaliseHost(login.substr(0, HostLength(login)));
+  const auto given = [](const char* value) { return value != nullptr && *value != '\0'; };
+  if (given(environment.updateHost)) return environment.updateHost;
+  if (given(environment.contentHost)) return environment.contentHost;
+  if (given(environment.loginHost)) {
+    const std::string_view login = environment.loginHost;
+    return std::string(login.substr(0, HostLength(login)));
   }
   return std::string(kDefaultUpdateHost);
 }

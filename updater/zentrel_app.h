@@ -10,6 +10,6 @@ class CVS_ZentrelApp : public QApplication {
   // Runs the window modally as the main window; its end is the program's end.
   int InitInstance();
 
-  // The folder the new program is written to and started from.
+  // The program folder: the new program is written to it and started from it.
   static QString WorkDir();
 };

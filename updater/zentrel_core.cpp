@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
-#include <sstream>
 #include <system_error>
 
 namespace zentrel {
@@ -50,33 +52,68 @@ bool LocalFileSystem::Remove(const fs::path& path) {
   return fs::remove(path, ec);
 }
 
-std::unique_ptr<OutputFile> LocalFileSystem::Create(const fs::path& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return nullptr;
-  return std::make_unique<LocalOutputFile>(file);
+bool LocalFileSystem::Writable(const fs::path& folder) {
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
-std::optional<std::string> LocalFileSystem::ReadAll(const fs::path& path) {
+std::optional<TempFile> LocalFileSystem::CreateTemp(const fs::path& folder,
+                                                    const std::string& prefix) {
+  std::string pattern = (folder / (prefix + "XXXXXX")).string();
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) return std::nullopt;
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    ::close(fd);
+    ::unlink(pattern.c_str());
+    return std::nullopt;
+  }
+  return TempFile{pattern, std::make_unique<LocalOutputFile>(file)};
+}
+
+std::optional<std::string> LocalFileSystem::ReadSmall(const fs::path& path, std::size_t limit) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
+  std::string text(limit + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
   if (in.bad()) return std::nullopt;
-  return std::move(text).str();
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return text;
 }
 
-bool LocalFileSystem::Install(const fs::path& from, const fs::path& to) {
+bool LocalFileSystem::Install(const fs::path& from, const fs::path& to, bool executable) {
   std::error_code ec;
-  const fs::perms current = fs::status(from, ec).permissions();
-  if (ec) return false;
-  // Run permission wherever the file may be read, as the umask allowed.
-  fs::perms exec = fs::perms::owner_exec;
-  if ((current & fs::perms::group_read) != fs::perms::none) exec |= fs::perms::group_exec;
-  if ((current & fs::perms::others_read) != fs::perms::none) exec |= fs::perms::others_exec;
-  fs::permissions(from, exec, fs::perm_options::add, ec);
+  // mkstemp makes the file for its owner only; the program gets the folder's usual mode.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  const fs::perms mode = static_cast<fs::perms>((executable ? 0777 : 0666) & ~mask);
+  fs::permissions(from, mode, fs::perm_options::replace, ec);
   if (ec) return false;
   fs::rename(from, to, ec);
   return !ec;
+}
+
+std::string_view OutcomeText(UpdateOutcome outcome) {
+  switch (outcome) {
+    case UpdateOutcome::kInstalled:
+      return kStatusComplete;
+    case UpdateOutcome::kSwitchedOff:
+      return kStatusSwitchedOff;
+    case UpdateOutcome::kPackageManaged:
+      return kStatusPackageManaged;
+    case UpdateOutcome::kNothingOffered:
+      return kStatusNothingOffered;
+    case UpdateOutcome::kBadSignature:
+      return kStatusBadSignature;
+    case UpdateOutcome::kOlderRelease:
+      return kStatusOlderRelease;
+    case UpdateOutcome::kFailed:
+      return kStatusKeptOld;
+    case UpdateOutcome::kNotExecutable:
+      return kStatusNotExecutable;
+    case UpdateOutcome::kStopped:
+      break;
+  }
+  return {};
 }
 
 Updater::Updater(UpdaterConfig config, HttpClient& http, WindowProbe* probe, FileSystem& files,
@@ -113,111 +150,128 @@ std::optional<std::string> Updater::FetchSmall(const std::string& url, std::size
 }
 
 UpdateReport Updater::Run(std::stop_token stop) {
-  UpdateReport report;
-  if (!WaitForLoginWindow(stop)) {
-    report.stopped = true;
-    return report;
-  }
+  if (!WaitForLoginWindow(stop)) return {UpdateOutcome::kStopped};
+  const UpdateOutcome outcome = Update(stop);
+  return {stop.stop_requested() ? UpdateOutcome::kStopped : outcome};
+}
+
+UpdateOutcome Updater::Update(std::stop_token stop) {
+  if (!config_.publicKey) return UpdateOutcome::kSwitchedOff;
+  if (!files_.Writable(config_.workDir)) return UpdateOutcome::kPackageManaged;
   std::string listing = FetchSmall(ListingUrl(), kMaxListingBytes, stop).value_or(std::string());
   if (listing.size() > kMaxListingBytes) listing.resize(kMaxListingBytes);
   const std::string wanted = WantedEntry();
-  for (const std::string& name : ParseListing(JoinLines(listing))) {
-    if (stop.stop_requested()) break;
-    if (name != wanted) continue;
-    ++report.entriesMatched;
-    switch (Download(name, stop)) {
-      case DownloadOutcome::kInstalled:
-        ++report.installed;
-        break;
-      case DownloadOutcome::kBadSignature:
-        ++report.refused;
-        break;
-      case DownloadOutcome::kFailed:
-        ++report.failed;
-        break;
-      case DownloadOutcome::kStopped:
-        break;
-    }
-  }
-  report.stopped = stop.stop_requested();
-  return report;
+  const std::vector<std::string> names = ParseListing(JoinLines(listing));
+  if (std::find(names.begin(), names.end(), wanted) == names.end())
+    return UpdateOutcome::kNothingOffered;
+  ui_.SetStatus(wanted);
+
+  const std::string manifestUrl = ListingUrl() + wanted + std::string(kManifestSuffix);
+  const std::optional<std::string> text = FetchSmall(manifestUrl, kMaxManifestBytes, stop);
+  const std::optional<std::string> signature =
+      FetchSmall(manifestUrl + std::string(kSignatureSuffix), kMaxSignatureBytes, stop);
+  if (stop.stop_requested()) return UpdateOutcome::kStopped;
+  if (!text || !signature || !VerifySignature(*text, *signature, *config_.publicKey))
+    return UpdateOutcome::kBadSignature;
+  const std::optional<Manifest> manifest = ParseManifest(*text);
+  if (!manifest || manifest->program != wanted) return UpdateOutcome::kBadSignature;
+  if (manifest->release < InstalledRelease()) return UpdateOutcome::kOlderRelease;
+
+  const UpdateOutcome outcome = Download(wanted, *manifest, stop);
+  if (outcome == UpdateOutcome::kInstalled) RecordInstalled(*text);
+  return outcome;
 }
 
-DownloadOutcome Updater::Download(const std::string& entry, std::stop_token stop) {
-  const fs::path target = config_.workDir / entry;
-  // The old program stays untouched until the new one is complete and verified.
-  const fs::path partial = config_.workDir / ("." + entry + ".download");
-  ui_.SetStatus(entry);
+// The manifest of the last update installed here; a program never updated counts as release 0.
+std::uint64_t Updater::InstalledRelease() {
+  const fs::path record = config_.workDir / (WantedEntry() + std::string(kManifestSuffix));
+  const std::optional<std::string> text = files_.ReadSmall(record, kMaxManifestBytes);
+  const std::optional<Manifest> manifest = text ? ParseManifest(*text) : std::nullopt;
+  return manifest ? manifest->release : 0;
+}
 
-  auto fail = [&](DownloadOutcome outcome) {
-    files_.Remove(partial);
-    if (outcome == DownloadOutcome::kFailed) ui_.SetStatus(kStatusKeptOld);
-    if (outcome == DownloadOutcome::kBadSignature) ui_.SetStatus(kStatusBadSignature);
-    return outcome;
-  };
+void Updater::RecordInstalled(const std::string& manifestText) {
+  const std::string record = WantedEntry() + std::string(kManifestSuffix);
+  std::optional<TempFile> temp = files_.CreateTemp(config_.workDir, "." + record + ".");
+  if (!temp) return;
+  const bool written =
+      temp->file->Write(manifestText.data(), manifestText.size()) && temp->file->Close();
+  if (!written || !files_.Install(temp->path, config_.workDir / record, false))
+    files_.Remove(temp->path);
+}
 
+UpdateOutcome Updater::Download(const std::string& entry, const Manifest& manifest,
+                                std::stop_token stop) {
+  // The old program stays untouched until the new one is complete and checked.
+  std::optional<TempFile> temp = files_.CreateTemp(config_.workDir, "." + entry + ".");
+  if (!temp) return UpdateOutcome::kFailed;
+  UpdateOutcome outcome = Receive(entry, manifest, *temp->file, stop);
+  if (outcome == UpdateOutcome::kInstalled &&
+      !files_.Install(temp->path, config_.workDir / entry, true))
+    outcome = UpdateOutcome::kFailed;
+  if (outcome != UpdateOutcome::kInstalled) files_.Remove(temp->path);
+  return outcome;
+}
+
+UpdateOutcome Updater::Receive(const std::string& entry, const Manifest& manifest, OutputFile& out,
+                               std::stop_token stop) {
   std::unique_ptr<HttpStream> stream = http_.Open(ListingUrl() + entry, stop);
-  if (stop.stop_requested()) return DownloadOutcome::kStopped;
-  if (!stream) return fail(DownloadOutcome::kFailed);
-  // An error page is not a program.
-  if (stream->Status() < 200 || stream->Status() >= 300) return fail(DownloadOutcome::kFailed);
-  std::unique_ptr<OutputFile> out = files_.Create(partial);
-  if (!out) return fail(DownloadOutcome::kFailed);
+  if (stop.stop_requested()) return UpdateOutcome::kStopped;
+  // An error page is not a program, and a length other than the signed one is not this update.
+  if (!stream || stream->Status() < 200 || stream->Status() >= 300 ||
+      (stream->ContentLength() && *stream->ContentLength() != manifest.length)) {
+    out.Close();
+    return UpdateOutcome::kFailed;
+  }
 
-  const std::optional<std::uint64_t> length = stream->ContentLength();
-  const std::uint64_t total = length.value_or(0);
   ui_.SetProgress(0);
   int shown = 0;
   std::uint64_t sum = 0;
+  Sha256 hash;
+  std::string head;
   int emptyReads = kEmptyReadLimit;
   char buffer[kReadBufferSize];
   bool written = true;
   // The counter is never reset: the tenth empty read in all ends the loop.
   while (!stop.stop_requested()) {
     const std::size_t n = stream->Read(buffer, sizeof buffer);
-    if (n > 0 && !out->Write(buffer, n)) {
+    // Nothing beyond the signed length is written: a longer body is not this update.
+    if (n > manifest.length - sum) {
       written = false;
       break;
     }
+    if (n > 0 && !out.Write(buffer, n)) {
+      written = false;
+      break;
+    }
+    hash.Update(buffer, n);
+    if (head.size() < kExecutableHeadBytes)
+      head.append(buffer, std::min(n, kExecutableHeadBytes - head.size()));
     sum += n;
-    if (total > 0) {
-      const double share = static_cast<double>(sum) / static_cast<double>(total) * kProgressMax;
-      const int position = share >= kProgressMax ? kProgressMax : static_cast<int>(share);
+    if (manifest.length > 0) {
+      const int position = static_cast<int>(static_cast<double>(sum) /
+                                            static_cast<double>(manifest.length) * kProgressMax);
       if (position != shown) ui_.SetProgress(shown = position);
     }
     if (n > 0) continue;
     if (--emptyReads == 0) break;
   }
-  written = out->Close() && written;
-  if (stop.stop_requested()) {
-    files_.Remove(partial);
-    return DownloadOutcome::kStopped;
-  }
-  if (!written || !stream->Completed() || (length && sum != *length))
-    return fail(DownloadOutcome::kFailed);
-  stream.reset();
-
-  if (config_.publicKey) {
-    const std::optional<std::string> signature =
-        FetchSmall(ListingUrl() + entry + ".sig", kMaxSignatureBytes, stop);
-    if (stop.stop_requested()) {
-      files_.Remove(partial);
-      return DownloadOutcome::kStopped;
-    }
-    const std::optional<std::string> content = files_.ReadAll(partial);
-    if (!signature || !content || !VerifySignature(*content, *signature, *config_.publicKey))
-      return fail(DownloadOutcome::kBadSignature);
-  }
-  if (!files_.Install(partial, target)) return fail(DownloadOutcome::kFailed);
-  return DownloadOutcome::kInstalled;
+  written = out.Close() && written;
+  if (stop.stop_requested()) return UpdateOutcome::kStopped;
+  if (!written || !stream->Completed() || sum != manifest.length) return UpdateOutcome::kFailed;
+  if (hash.Final() != manifest.sha256) return UpdateOutcome::kBadSignature;
+  if (!RunsOnThisMachine(head)) return UpdateOutcome::kNotExecutable;
+  return UpdateOutcome::kInstalled;
 }
 
 bool FinishUpdate(const UpdateReport& report, const fs::path& workDir, const FinishHooks& hooks) {
-  if (report.stopped) return false;
-  // A refused or failed update keeps its explanation in the status line.
-  if (report.installed > 0 || (report.refused == 0 && report.failed == 0))
-    hooks.setStatus(kStatusComplete);
-  hooks.showMessage(kFinishText, kFinishCaption);
+  if (report.outcome == UpdateOutcome::kStopped) return false;
+  hooks.setStatus(OutcomeText(report.outcome));
+  if (report.outcome == UpdateOutcome::kInstalled) {
+    hooks.showMessage(kFinishText, kFinishCaption);
+  } else {
+    hooks.showMessage(OutcomeText(report.outcome), kNoticeCaption);
+  }
   const fs::path program = workDir / WantedEntry();
   if (!hooks.exists(program)) return false;
   return hooks.start(program);

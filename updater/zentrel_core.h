@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "updater/manifest.h"
 #include "updater/signature.h"
 #include "updater/update_listing.h"
 
@@ -25,11 +26,23 @@ inline constexpr std::string_view kExecutableSuffix = "";
 inline constexpr std::string_view kLoginWindowTitle = "Orvane 서버 로그인";
 inline constexpr std::string_view kStatusUpdating = "업데이트중...";
 inline constexpr std::string_view kStatusComplete = "업데이트 완료";
-inline constexpr std::string_view kStatusKeptOld = "업데이트 실패: 기존 프로그램을 유지합니다";
-inline constexpr std::string_view kStatusBadSignature =
-    "서명 확인 실패: 기존 프로그램을 유지합니다";
 inline constexpr std::string_view kFinishText = "업데이트가 완료되었습니다.\n다시 로그인 하세요.";
 inline constexpr std::string_view kFinishCaption = "Update Complete";
+// Why nothing was installed: in the status line and in a message captioned kNoticeCaption.
+inline constexpr std::string_view kNoticeCaption = "Zentrel";
+inline constexpr std::string_view kStatusSwitchedOff =
+    "업데이트 꺼짐: 게시자 키 없이 만든 프로그램입니다";
+inline constexpr std::string_view kStatusPackageManaged =
+    "패키지 관리자가 관리하는 프로그램입니다: 패키지로 업데이트하세요";
+inline constexpr std::string_view kStatusNothingOffered =
+    "받을 업데이트가 없습니다: 기존 프로그램을 시작합니다";
+inline constexpr std::string_view kStatusBadSignature =
+    "서명 확인 실패: 기존 프로그램을 유지합니다";
+inline constexpr std::string_view kStatusOlderRelease =
+    "이전 릴리스는 설치하지 않습니다: 기존 프로그램을 유지합니다";
+inline constexpr std::string_view kStatusKeptOld = "업데이트 실패: 기존 프로그램을 유지합니다";
+inline constexpr std::string_view kStatusNotExecutable =
+    "이 컴퓨터용 프로그램이 아닙니다: 기존 프로그램을 유지합니다";
 inline constexpr int kProgressMax = 10000;
 inline constexpr std::size_t kReadBufferSize = 1024;
 inline constexpr int kEmptyReadLimit = 10;
@@ -78,7 +91,13 @@ class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual bool Write(const char* data, std::size_t size) = 0;
+  // Flushes to disk and closes; false when any byte may be missing.
   virtual bool Close() = 0;
+};
+
+struct TempFile {
+  std::filesystem::path path;
+  std::unique_ptr<OutputFile> file;
 };
 
 class FileSystem {
@@ -86,40 +105,62 @@ class FileSystem {
   virtual ~FileSystem() = default;
   virtual bool Exists(const std::filesystem::path& path) = 0;
   virtual bool Remove(const std::filesystem::path& path) = 0;
-  virtual std::unique_ptr<OutputFile> Create(const std::filesystem::path& path) = 0;
-  virtual std::optional<std::string> ReadAll(const std::filesystem::path& path) = 0;
-  // Atomically puts `from` in place of `to` and gives it its run permission.
-  virtual bool Install(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+  virtual bool Writable(const std::filesystem::path& folder) = 0;
+  // A new file of a name no other file has, in `folder`, starting with `prefix`.
+  virtual std::optional<TempFile> CreateTemp(const std::filesystem::path& folder,
+                                             const std::string& prefix) = 0;
+  // Up to `limit` + 1 bytes, so that a longer file shows as too long.
+  virtual std::optional<std::string> ReadSmall(const std::filesystem::path& path,
+                                               std::size_t limit) = 0;
+  // Atomically puts `from` in place of `to`, with run permission when `executable`.
+  virtual bool Install(const std::filesystem::path& from, const std::filesystem::path& to,
+                       bool executable) = 0;
 };
 
-class LocalFileSystem final : public FileSystem {
+class LocalFileSystem : public FileSystem {
  public:
   bool Exists(const std::filesystem::path& path) override;
   bool Remove(const std::filesystem::path& path) override;
-  std::unique_ptr<OutputFile> Create(const std::filesystem::path& path) override;
-  std::optional<std::string> ReadAll(const std::filesystem::path& path) override;
-  bool Install(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  bool Writable(const std::filesystem::path& folder) override;
+  std::optional<TempFile> CreateTemp(const std::filesystem::path& folder,
+                                     const std::string& prefix) override;
+  std::optional<std::string> ReadSmall(const std::filesystem::path& path,
+                                       std::size_t limit) override;
+  bool Install(const std::filesystem::path& from, const std::filesystem::path& to,
+               bool executable) override;
 };
 
 struct UpdaterConfig {
   std::string updateHost{kDefaultUpdateHost};
-  // Where the new executable is written and from where it is started.
+  // The program folder: the new program is written there and started from there.
   std::filesystem::path workDir;
+  // The publisher's key; without one, updates are switched off.
   std::optional<PublicKey> publicKey;
   std::chrono::milliseconds windowPoll{100};
 };
 
-enum class DownloadOutcome { kInstalled, kFailed, kBadSignature, kStopped };
-
-struct UpdateReport {
-  int entriesMatched = 0;
-  int installed = 0;
-  int refused = 0;
-  int failed = 0;
-  bool stopped = false;
+enum class UpdateOutcome {
+  kInstalled,
+  kSwitchedOff,     // built without a publisher key: nothing is fetched
+  kPackageManaged,  // the program folder is not ours to write
+  kNothingOffered,  // no listing, or no entry for the program in it
+  kBadSignature,    // manifest missing, unsigned, badly signed or malformed, or the file differs
+  kOlderRelease,    // a signed manifest older than the installed program
+  kFailed,          // transfer cut, wrong length, error page, full disk
+  kNotExecutable,   // signed and whole, but not a program for this machine
+  kStopped,
 };
 
-// The worker's whole run: wait for the login window to go, read the listing, download.
+struct UpdateReport {
+  UpdateOutcome outcome = UpdateOutcome::kStopped;
+};
+
+// The status text of an outcome; empty for a stop.
+std::string_view OutcomeText(UpdateOutcome outcome);
+
+// The worker's whole run: wait for the login window to go, then fetch and check the signed
+// manifest and the program it describes. Whatever goes wrong, the program folder keeps the bytes
+// it had and nothing is left beside them.
 class Updater {
  public:
   Updater(UpdaterConfig config, HttpClient& http, WindowProbe* probe, FileSystem& files,
@@ -127,9 +168,14 @@ class Updater {
 
   UpdateReport Run(std::stop_token stop);
   std::string ListingUrl() const;
-  DownloadOutcome Download(const std::string& entry, std::stop_token stop);
 
  private:
+  UpdateOutcome Update(std::stop_token stop);
+  UpdateOutcome Download(const std::string& entry, const Manifest& manifest, std::stop_token stop);
+  UpdateOutcome Receive(const std::string& entry, const Manifest& manifest, OutputFile& out,
+                        std::stop_token stop);
+  std::uint64_t InstalledRelease();
+  void RecordInstalled(const std::string& manifestText);
   std::optional<std::string> FetchSmall(const std::string& url, std::size_t limit,
                                         std::stop_token stop);
   bool WaitForLoginWindow(std::stop_token stop);
@@ -149,7 +195,8 @@ struct FinishHooks {
   std::function<bool(const std::filesystem::path& program)> start;
 };
 
-// Returns true when the main program was started.
+// Tells the member what happened (the finish message only after an install), then starts the
+// program folder's program. Returns true when it was started.
 bool FinishUpdate(const UpdateReport& report, const std::filesystem::path& workDir,
                   const FinishHooks& hooks);
 

@@ -11,7 +11,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -21,7 +20,13 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QIcon AppIcon() { return QApplication::style()->standardIcon(QStyle::SP_BrowserReload); }
+// The client's icon, so the member sees whose updater this is.
+QIcon AppIcon() {
+  QIcon icon;
+  for (const char* size : {"48", "256"})
+    icon.addFile(QStringLiteral(":/icons/orvane-%1.png").arg(QLatin1String(size)));
+  return icon;
+}
 
 }  // namespace
 

@@ -1,7 +1,8 @@
 // The new-version hand-off end to end: the login service answers "VerDiff", the login window
 // starts the real Zentrel from the program folder, Zentrel fetches the signed build from the
-// service's update folder and starts it. Only the first client process is replaced by the login
-// window under test; everything after it runs as separate programs.
+// service's update folder (published there with the publisher's tool) and starts it. Only the first
+// client process is replaced by the login window under test; everything after it runs as separate
+// programs.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -80,14 +81,24 @@ class HandOffTest : public ::testing::Test {
     }
   }
 
+  // Publishes the new build with the key Zentrel trusts, or with a stranger's key made now.
+  bool Publish(bool trustedKey) {
+    QString key = QStringLiteral(HANDOFF_KEY);
+    if (!trustedKey) {
+      key = root.filePath("stranger.key");
+      if (QProcess::execute(HANDOFF_SIGN, {"keygen", key}) != 0) return false;
+    }
+    return QProcess::execute(HANDOFF_SIGN,
+                             {"publish", key, root.filePath("updates/Orvane"), "Ver.2.0.0"}) == 0;
+  }
+
   // The service with a client version other than this client's, so every login gets "VerDiff".
-  bool StartService(const char* keyFile) {
+  bool StartService() {
     server.setProcessChannelMode(QProcess::MergedChannels);
-    server.start(
-        QStringLiteral(ORVANE_BINARY_DIR "/server/orvane-server"),
-        {"--http-port", "0", "--udp-port", "0", "--root", root.filePath("www"), "--db",
-         root.filePath("members.db"), "--update-dir", root.filePath("updates"), "--update-key",
-         QStringLiteral(HANDOFF_KEY_DIR "/") + keyFile, "--client-version", "Ver.2.0.0"});
+    server.start(QStringLiteral(ORVANE_BINARY_DIR "/server/orvane-server"),
+                 {"--http-port", "0", "--udp-port", "0", "--root", root.filePath("www"), "--db",
+                  root.filePath("members.db"), "--update-dir", root.filePath("updates"),
+                  "--client-version", "Ver.2.0.0"});
     static const QRegularExpression http(QStringLiteral("http listening on [^:]+:(\\d+)"));
     static const QRegularExpression udp(QStringLiteral("login listening on UDP [^:]+:(\\d+)"));
     QElapsedTimer waited;
@@ -98,8 +109,9 @@ class HandOffTest : public ::testing::Test {
       if (auto m = http.match(output); m.hasMatch()) httpPort = m.captured(1).toInt();
       if (auto m = udp.match(output); m.hasMatch()) udpPort = m.captured(1).toInt();
     }
-    // Zentrel inherits where the update folder is served, as it would from the client.
-    qputenv("ORVANE_UPDATE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(httpPort));
+    // Zentrel inherits the content server, as the client passes it on; it serves the updates.
+    qunsetenv("ORVANE_UPDATE_HOST");
+    qputenv("ORVANE_CONTENT_HOST", QByteArray("127.0.0.1:") + QByteArray::number(httpPort));
     qputenv("ZENTREL_AUTO_ACKNOWLEDGE_MS", "100");
     return httpPort > 0 && udpPort > 0;
   }
@@ -152,7 +164,8 @@ class HandOffTest : public ::testing::Test {
 };
 
 TEST_F(HandOffTest, VersionChangeCarriesTheUserThroughZentrelToTheNewProgram) {
-  ASSERT_TRUE(StartService("update-test.key")) << output.toStdString();
+  ASSERT_TRUE(Publish(true));
+  ASSERT_TRUE(StartService()) << output.toStdString();
   LogIn();
   ASSERT_EQ(messages.size(), 1);
   EXPECT_EQ(messages[0].toStdString(),
@@ -163,17 +176,19 @@ TEST_F(HandOffTest, VersionChangeCarriesTheUserThroughZentrelToTheNewProgram) {
   EXPECT_EQ(WaitForStartedProgram(), "new " + programDir + "/Orvane 0");
   EXPECT_EQ(ReadAll(programDir + "/Orvane"), newBuild);
   EXPECT_TRUE(QFileInfo(programDir + "/Orvane").isExecutable());
-  // Nothing but the two programs is left behind in the program folder.
+  // Nothing but the two programs and the installed manifest is left in the program folder.
   EXPECT_EQ(QDir(programDir).entryList(QDir::Files | QDir::Hidden),
-            (QStringList{"Orvane", "Zentrel"}));
+            (QStringList{"Orvane", "Orvane.manifest", "Zentrel"}));
   server.terminate();
   server.waitForFinished(5000);
   output += server.readAll();
-  EXPECT_TRUE(output.contains("\"GET /UpdateFiles/Orvane.sig\" 200 64")) << output.toStdString();
+  EXPECT_TRUE(output.contains("\"GET /UpdateFiles/Orvane.manifest.sig\" 200 64"))
+      << output.toStdString();
 }
 
 TEST_F(HandOffTest, BuildSignedWithAnotherKeyIsRefusedAndTheOldProgramStarts) {
-  ASSERT_TRUE(StartService("other-test.key")) << output.toStdString();
+  ASSERT_TRUE(Publish(false));
+  ASSERT_TRUE(StartService()) << output.toStdString();
   LogIn();
   EXPECT_EQ(startedArguments, QStringList{"~Renew4x!*~615"});
   EXPECT_EQ(WaitForStartedProgram(), "old " + programDir + "/Orvane 0");

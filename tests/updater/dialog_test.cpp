@@ -76,6 +76,8 @@ TEST_F(DialogTest, WindowShowsItsControls) {
   EXPECT_GT(cancel->geometry().left(), dialog.statusLine()->geometry().right());
   EXPECT_LE(cancel->geometry().right(), dialog.width());
   EXPECT_FALSE(dialog.workerStarted());
+  // The client's icon, not a stock one.
+  EXPECT_TRUE(dialog.windowIcon().availableSizes().contains(QSize(48, 48)));
 }
 
 TEST_F(DialogTest, AboutBoxNamesTheProgram) {
@@ -90,9 +92,15 @@ TEST_F(DialogTest, AboutBoxNamesTheProgram) {
 }
 
 TEST_F(DialogTest, FinishShowsTheMessageAndStartsTheNewProgram) {
-  const std::string body = RandomBytes(5000);
+  const std::string body = ProgramBytes(5000);
+  const Publisher publisher;
+  services.config.publicKey = publisher.keys.publicKey;
+  const std::string manifest = publisher.ManifestFor(body);
   http->Add("http://update.test/UpdateFiles/", FakeResponse::Body(Listing({"Orvane"})));
   http->Add("http://update.test/UpdateFiles/Orvane", FakeResponse::Body(body));
+  http->Add("http://update.test/UpdateFiles/Orvane.manifest", FakeResponse::Body(manifest));
+  http->Add("http://update.test/UpdateFiles/Orvane.manifest.sig",
+            FakeResponse::Body(publisher.Sign(manifest)));
   CVS_ZentrelDlg dialog(services);
   dialog.show();
   QTRY_VERIFY_WITH_TIMEOUT(!started.isEmpty(), 5000);
@@ -103,6 +111,17 @@ TEST_F(DialogTest, FinishShowsTheMessageAndStartsTheNewProgram) {
   EXPECT_EQ(dialog.statusLine()->text(), "업데이트 완료");
   EXPECT_EQ(dialog.progressBar()->value(), 10000);
   EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(DialogTest, WithoutAKeyTheWindowSaysSoAndStartsTheProgramThere) {
+  WriteText(dir.path() / "Orvane", "old");
+  CVS_ZentrelDlg dialog(services);
+  dialog.show();
+  QTRY_VERIFY_WITH_TIMEOUT(!started.isEmpty(), 5000);
+  EXPECT_EQ(messages, QStringList{"Zentrel|업데이트 꺼짐: 게시자 키 없이 만든 프로그램입니다"});
+  EXPECT_EQ(dialog.statusLine()->text(), "업데이트 꺼짐: 게시자 키 없이 만든 프로그램입니다");
+  EXPECT_EQ(started, QStringList{QString::fromStdString((dir.path() / "Orvane").string())});
+  EXPECT_EQ(ReadText(dir.path() / "Orvane"), "old");
 }
 
 TEST_F(DialogTest, CancelWhileWaitingClosesAndStartsNothing) {

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -21,7 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Delivery { kLength, kChunked, kCutLength, kCutChunked, kHold };
+// kEndless sends `cutAt` bytes made on the fly, chunked, whatever the body says.
+enum class Delivery { kLength, kChunked, kCutLength, kCutChunked, kHold, kEndless };
 
 struct ServedFile {
   std::string body;
@@ -35,6 +37,7 @@ class UpdateServer {
   UpdateServer() {
     server_.Get("/UpdateFiles/", [this](const httplib::Request&, httplib::Response& res) {
       std::lock_guard lock(mutex_);
+      ++requests_;
       res.set_content(listing_, "text/html; charset=utf-8");
     });
     server_.Get(R"(/UpdateFiles/(.+))",
@@ -64,10 +67,30 @@ class UpdateServer {
     std::lock_guard lock(mutex_);
     files_[name] = std::move(file);
   }
+  // A captive portal: every path answers 200 with the listing text.
+  void SetPortal(bool portal) {
+    std::lock_guard lock(mutex_);
+    portal_ = portal;
+  }
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    files_.clear();
+    portal_ = false;
+    requests_ = 0;
+  }
+  int Requests() {
+    std::lock_guard lock(mutex_);
+    return requests_;
+  }
 
  private:
   void Serve(const std::string& name, httplib::Response& res) {
     std::unique_lock lock(mutex_);
+    ++requests_;
+    if (portal_) {
+      res.set_content(listing_, "text/html");
+      return;
+    }
     auto found = files_.find(name);
     if (found == files_.end()) {
       res.status = 404;
@@ -109,6 +132,17 @@ class UpdateServer {
               return false;  // drops the connection mid-body
             });
         break;
+      case Delivery::kEndless:
+        res.set_chunked_content_provider(
+            kType, [cutAt](std::size_t offset, httplib::DataSink& sink) {
+              static const std::string kBlock(64 * 1024, '\0');
+              if (offset >= cutAt) {
+                sink.done();
+                return true;
+              }
+              return sink.write(kBlock.data(), std::min(kBlock.size(), cutAt - offset));
+            });
+        break;
       case Delivery::kCutChunked:
         res.set_chunked_content_provider(
             kType, [body, cutAt](std::size_t offset, httplib::DataSink& sink) {
@@ -128,6 +162,8 @@ class UpdateServer {
   bool released_ = false;
   std::string listing_;
   std::map<std::string, ServedFile> files_;
+  bool portal_ = false;
+  int requests_ = 0;
 };
 
 class DownloadTest : public ::testing::Test {
@@ -135,18 +171,26 @@ class DownloadTest : public ::testing::Test {
   DownloadTest() {
     config.updateHost = server.Host();
     config.workDir = dir.path();
+    config.publicKey = publisher.keys.publicKey;
     options.connectTimeout = std::chrono::seconds(2);
+    WriteText(Program(), "old");
   }
   fs::path Program() const { return dir.path() / "Orvane"; }
-  UpdateReport Run() {
+  // Publishes `body` as the program, signed as release `release`.
+  void Offer(ServedFile body, std::uint64_t release = 5) {
+    const std::string manifest = publisher.ManifestFor(body.body, release);
+    server.SetListing(Listing({"Zentrel", "Orvane", "Orvane.manifest", "Orvane.manifest.sig"}));
+    server.SetFile("Orvane", std::move(body));
+    server.SetFile("Orvane.manifest", {manifest});
+    server.SetFile("Orvane.manifest.sig", {publisher.Sign(manifest)});
+  }
+  UpdateOutcome Run() {
     CurlHttpClient http(options);
     Updater updater(config, http, nullptr, files, sink);
-    return updater.Run(stop.get_token());
-  }
-  bool OnlyProgramLeft() const {
-    return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()) == 1;
+    return updater.Run(stop.get_token()).outcome;
   }
 
+  Publisher publisher;
   UpdateServer server;
   TempDir dir;
   UpdaterConfig config;
@@ -156,31 +200,19 @@ class DownloadTest : public ::testing::Test {
   std::stop_source stop;
 };
 
-TEST_F(DownloadTest, InstallsWithAndWithoutContentLength) {
-  const std::string body = RandomBytes(300'000, 3);
-  server.SetListing(Listing({"Zentrel", "Orvane"}));
+TEST_F(DownloadTest, SignedBuildInstallsWithAndWithoutContentLengthAndRuns) {
+  const std::string body = "#!/bin/sh\nexit 7\n" + RandomBytes(300'000, 3);
   for (const Delivery delivery : {Delivery::kLength, Delivery::kChunked}) {
     WriteText(Program(), "old");
-    server.SetFile("Orvane", {body, delivery});
+    Offer({body, delivery});
     sink.Clear();
-    const UpdateReport report = Run();
-    EXPECT_EQ(report.installed, 1);
+    EXPECT_EQ(Run(), UpdateOutcome::kInstalled);
     EXPECT_EQ(ReadText(Program()), body);
-    EXPECT_TRUE(OnlyProgramLeft());
     const std::vector<int> progress = sink.Progress();
-    if (delivery == Delivery::kLength) {
-      EXPECT_EQ(progress.back(), kProgressMax);
-      EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-    } else {
-      EXPECT_EQ(progress, std::vector<int>{0});
-    }
+    EXPECT_EQ(progress.back(), kProgressMax);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
   }
-}
-
-TEST_F(DownloadTest, InstalledProgramRuns) {
-  server.SetListing(Listing({"Orvane"}));
-  server.SetFile("Orvane", {"#!/bin/sh\nexit 7\n"});
-  ASSERT_EQ(Run().installed, 1);
+  EXPECT_EQ(Snapshot(dir.path()).size(), 2u);  // the program and its installed manifest
   struct stat info {};
   ASSERT_EQ(::stat(Program().c_str(), &info), 0);
   EXPECT_NE(info.st_mode & S_IXUSR, 0u);
@@ -189,25 +221,104 @@ TEST_F(DownloadTest, InstalledProgramRuns) {
   EXPECT_EQ(WEXITSTATUS(status), 7);
 }
 
-TEST_F(DownloadTest, CutTransferKeepsTheOldProgram) {
-  const std::string body = RandomBytes(200'000, 5);
-  server.SetListing(Listing({"Orvane"}));
-  for (const Delivery delivery : {Delivery::kCutLength, Delivery::kCutChunked}) {
-    WriteText(Program(), "old");
-    server.SetFile("Orvane", {body, delivery, 100'000});
-    const UpdateReport report = Run();
-    EXPECT_EQ(report.failed, 1);
-    EXPECT_EQ(ReadText(Program()), "old");
-    EXPECT_TRUE(OnlyProgramLeft());
-    EXPECT_EQ(sink.Statuses().back(), kStatusKeptOld);
+// Each hostile answer, with and without a key built in: the folder keeps its bytes and nothing
+// is left beside them. Without a key not even the listing is asked for.
+TEST_F(DownloadTest, HostileServerNeverChangesTheProgramFolder) {
+  const std::string body = ProgramBytes(200'000, 5);
+  const std::string html = "<html><body>Please sign in to use this network</body></html>";
+  const std::string manifest = publisher.ManifestFor(body);
+  std::string flipped = publisher.Sign(manifest);
+  flipped[3] ^= 1;
+  const std::string older = publisher.ManifestFor(body, 2);
+  struct Case {
+    const char* name;
+    std::function<void()> serve;
+    UpdateOutcome outcome;
+  };
+  const std::vector<Case> cases{
+      {"unsigned file",
+       [&] {
+         server.SetListing(Listing({"Orvane"}));
+         server.SetFile("Orvane", {"#!/bin/sh\nrm -rf ~\n"});
+       },
+       UpdateOutcome::kBadSignature},
+      {"captive portal",
+       [&] {
+         server.SetListing(html);
+         server.SetPortal(true);
+       },
+       UpdateOutcome::kNothingOffered},
+      {"html page for the program",
+       [&] {
+         Offer({body});
+         server.SetFile("Orvane", {html});
+       },
+       UpdateOutcome::kFailed},
+      {"cut body with length",
+       [&] {
+         Offer({body, Delivery::kCutLength, 100'000});
+       },
+       UpdateOutcome::kFailed},
+      {"cut body without length",
+       [&] {
+         Offer({body, Delivery::kCutChunked, 100'000});
+       },
+       UpdateOutcome::kFailed},
+      {"bad signature",
+       [&] {
+         Offer({body});
+         server.SetFile("Orvane.manifest.sig", {flipped});
+       },
+       UpdateOutcome::kBadSignature},
+      {"oversized signature",
+       [&] {
+         Offer({body});
+         server.SetFile("Orvane.manifest.sig", {std::string(1 << 20, 's')});
+       },
+       UpdateOutcome::kBadSignature},
+      {"older release",
+       [&] {
+         Offer({body});
+         server.SetFile("Orvane.manifest", {older});
+         server.SetFile("Orvane.manifest.sig", {publisher.Sign(older)});
+       },
+       UpdateOutcome::kOlderRelease},
+      {"300 MB body for a signed 200 KB",
+       [&] {
+         Offer({body});
+         server.SetFile("Orvane", {body, Delivery::kEndless, 300u << 20});
+       },
+       UpdateOutcome::kFailed},
+      {"listing with path tricks",
+       [&] {
+         Offer({body});
+         server.SetListing(Listing({"../Orvane", "/etc/passwd", "Orvane/../../x", "%2e%2e/Orvane",
+                                    "./Orvane", "Orvane\r"}));
+       },
+       UpdateOutcome::kNothingOffered},
+  };
+  // An installed release newer than the older offer.
+  WriteText(dir.path() / "Orvane.manifest", publisher.ManifestFor("installed", 3));
+  const auto before = Snapshot(dir.path());
+  for (const bool keyed : {true, false}) {
+    if (!keyed) config.publicKey.reset();
+    for (const Case& c : cases) {
+      server.Clear();
+      c.serve();
+      const auto started = std::chrono::steady_clock::now();
+      EXPECT_EQ(Run(), keyed ? c.outcome : UpdateOutcome::kSwitchedOff) << c.name;
+      EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10)) << c.name;
+      EXPECT_EQ(Snapshot(dir.path()), before) << c.name;
+      if (!keyed) {
+        EXPECT_EQ(server.Requests(), 0) << c.name;
+      }
+    }
   }
 }
 
 TEST_F(DownloadTest, FullDiskKeepsTheOldProgram) {
-  const std::string body = RandomBytes(200'000, 9);
-  server.SetListing(Listing({"Orvane"}));
-  server.SetFile("Orvane", {body});
-  WriteText(Program(), "old");
+  Offer({ProgramBytes(200'000, 9)});
+  const auto before = Snapshot(dir.path());
   // A file size limit makes writes fail as a full disk would (EFBIG instead of ENOSPC).
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -215,80 +326,45 @@ TEST_F(DownloadTest, FullDiskKeepsTheOldProgram) {
   rlimit small = saved;
   small.rlim_cur = rlim_t{64} * 1024;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const UpdateReport report = Run();
+  const UpdateOutcome outcome = Run();
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
-  EXPECT_EQ(report.installed, 0);
-  EXPECT_EQ(report.failed, 1);
-  EXPECT_EQ(ReadText(Program()), "old");
-  EXPECT_TRUE(OnlyProgramLeft());
-  EXPECT_EQ(sink.Statuses().back(), kStatusKeptOld);
+  EXPECT_EQ(outcome, UpdateOutcome::kFailed);
+  EXPECT_EQ(Snapshot(dir.path()), before);
 }
 
 TEST_F(DownloadTest, StalledTransferGivesUpAndKeepsTheOldProgram) {
   options.stallTimeout = std::chrono::seconds(1);
-  WriteText(Program(), "old");
-  server.SetListing(Listing({"Orvane"}));
   // One byte, then silence: curl's speed check averages over a few seconds.
-  server.SetFile("Orvane", {RandomBytes(50'000), Delivery::kHold, 1});
-  EXPECT_EQ(Run().failed, 1);
-  EXPECT_EQ(ReadText(Program()), "old");
-  EXPECT_TRUE(OnlyProgramLeft());
+  Offer({ProgramBytes(50'000), Delivery::kHold, 1});
+  EXPECT_EQ(Run(), UpdateOutcome::kFailed);
+  EXPECT_EQ(Snapshot(dir.path()).size(), 1u);
 }
 
 TEST_F(DownloadTest, CancelDuringTheDownloadKeepsTheOldProgram) {
-  WriteText(Program(), "old");
-  server.SetListing(Listing({"Orvane"}));
-  server.SetFile("Orvane", {RandomBytes(50'000), Delivery::kHold, 20'000});
+  Offer({ProgramBytes(50'000), Delivery::kHold, 20'000});
   sink.onProgress = [this](int position) {
     if (position > 0) stop.request_stop();
   };
   const auto started = std::chrono::steady_clock::now();
-  const UpdateReport report = Run();
-  EXPECT_TRUE(report.stopped);
-  EXPECT_EQ(report.installed + report.failed, 0);
+  EXPECT_EQ(Run(), UpdateOutcome::kStopped);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
   EXPECT_EQ(ReadText(Program()), "old");
-  EXPECT_TRUE(OnlyProgramLeft());
+  EXPECT_EQ(Snapshot(dir.path()).size(), 1u);
 }
 
 TEST_F(DownloadTest, MissingFileAndServerDownKeepTheOldProgram) {
-  WriteText(Program(), "old");
+  // Every file answers 404 with an HTML body; the listing still names the program.
   server.SetListing(Listing({"Orvane"}));
-  EXPECT_EQ(Run().failed, 1);  // 404 with an HTML body
-  EXPECT_EQ(ReadText(Program()), "old");
-
+  EXPECT_EQ(Run(), UpdateOutcome::kBadSignature);
   std::string deadHost;
   {
     UpdateServer gone;
     deadHost = gone.Host();
   }
   config.updateHost = deadHost;
-  EXPECT_EQ(Run().entriesMatched, 0);
+  EXPECT_EQ(Run(), UpdateOutcome::kNothingOffered);
   EXPECT_EQ(ReadText(Program()), "old");
-}
-
-TEST_F(DownloadTest, SignatureIsCheckedWhenAKeyIsBuiltIn) {
-  const std::optional<KeyPair> keys = GenerateKeyPair();
-  ASSERT_TRUE(keys);
-  config.publicKey = keys->publicKey;
-  const std::string body = RandomBytes(100'000, 9);
-  server.SetListing(Listing({"Orvane"}));
-  server.SetFile("Orvane", {body, Delivery::kChunked});
-
-  WriteText(Program(), "old");
-  EXPECT_EQ(Run().refused, 1);  // no signature on the server
-  EXPECT_EQ(ReadText(Program()), "old");
-
-  server.SetFile("Orvane.sig", {*Sign(body + "tampered", keys->secretKey)});
-  EXPECT_EQ(Run().refused, 1);
-  EXPECT_EQ(ReadText(Program()), "old");
-  EXPECT_EQ(sink.Statuses().back(), kStatusBadSignature);
-  EXPECT_TRUE(OnlyProgramLeft());
-
-  server.SetFile("Orvane.sig", {*Sign(body, keys->secretKey)});
-  EXPECT_EQ(Run().installed, 1);
-  EXPECT_EQ(ReadText(Program()), body);
 }
 
 }  // namespace

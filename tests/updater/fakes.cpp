@@ -1,6 +1,8 @@
 #include "fakes.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -30,6 +32,41 @@ std::string RandomBytes(std::size_t size, unsigned seed) {
   std::string bytes(size, '\0');
   for (char& c : bytes) c = static_cast<char>(random() & 0xff);
   return bytes;
+}
+
+std::string Capture(const std::string& command, int* status) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  std::array<char, 256> buffer{};
+  while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) output += buffer.data();
+  *status = ::pclose(pipe);
+  return output;
+}
+
+std::string ProgramBytes(std::size_t size, unsigned seed) {
+  std::string bytes = "#!/bin/sh\nexit 0\n";
+  return bytes + RandomBytes(size > bytes.size() ? size - bytes.size() : 0, seed);
+}
+
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    files[entry.path().filename().string()] = ReadText(entry.path());
+  return files;
+}
+
+std::string Publisher::ManifestFor(const std::string& body, std::uint64_t release,
+                                   const std::string& program) const {
+  Manifest manifest;
+  manifest.program = program;
+  manifest.version = "Ver.1.0.2";
+  manifest.release = release;
+  manifest.length = body.size();
+  Sha256 hash;
+  hash.Update(body.data(), body.size());
+  manifest.sha256 = hash.Final();
+  return FormatManifest(manifest);
 }
 
 FakeResponse FakeResponse::Body(const std::string& body, bool withLength) {

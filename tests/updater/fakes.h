@@ -38,6 +38,21 @@ void WriteText(const std::filesystem::path& path, const std::string& text);
 // The folder listing shape the update service sends.
 std::string Listing(const std::vector<std::string>& names);
 std::string RandomBytes(std::size_t size, unsigned seed = 1);
+// A script that runs here, padded with random bytes to `size`.
+std::string ProgramBytes(std::size_t size, unsigned seed = 1);
+// Every file of a folder with its bytes: equal before and after means untouched.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder);
+
+// Runs a shell command; its standard output, with its exit status in `status`.
+std::string Capture(const std::string& command, int* status);
+
+// A publisher with a key made for the test.
+struct Publisher {
+  KeyPair keys = *GenerateKeyPair();
+  std::string ManifestFor(const std::string& body, std::uint64_t release = 1,
+                          const std::string& program = "Orvane") const;
+  std::string Sign(const std::string& text) const { return *zentrel::Sign(text, keys.secretKey); }
+};
 
 // One scripted answer: the body comes in the given reads; an empty read is an empty string.
 struct FakeResponse {

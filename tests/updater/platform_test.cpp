@@ -49,16 +49,6 @@ TEST(X11ProbeTest, FindsATopLevelWindowByItsUtf8Title) {
   xcb_disconnect(c);
 }
 
-std::string Capture(const std::string& command, int* status) {
-  std::string output;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  std::array<char, 256> buffer{};
-  while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) output += buffer.data();
-  *status = ::pclose(pipe);
-  return output;
-}
-
 TEST(SignatureTest, PublicKeyMustBeExactly64HexDigits) {
   const std::string hex(64, 'a');
   EXPECT_TRUE(ParsePublicKey(hex));
@@ -70,21 +60,28 @@ TEST(SignatureTest, PublicKeyMustBeExactly64HexDigits) {
   EXPECT_FALSE(ParsePublicKey(hex.substr(0, 32) + " " + hex.substr(32)));
 }
 
-TEST(SignToolTest, KeyGenerationSigningAndVerification) {
+TEST(SignToolTest, PublishedManifestVerifiesAndItsReleaseOnlyGrows) {
   const std::string tool = std::string(ORVANE_BINARY_DIR) + "/updater/zentrel-sign";
   TempDir dir;
   const std::string key = (dir.path() / "update.key").string();
   const std::string file = (dir.path() / "Orvane").string();
-  WriteText(file, RandomBytes(3000));
+  WriteText(file, ProgramBytes(3000));
   int status = -1;
   std::string publicKey = Capture(tool + " keygen " + key, &status);
   ASSERT_EQ(status, 0);
   while (!publicKey.empty() && publicKey.back() == '\n') publicKey.pop_back();
   EXPECT_EQ(publicKey.size(), 64u);
   EXPECT_EQ(Capture(tool + " pubkey " + key, &status), publicKey + "\n");
-  ASSERT_EQ(std::system((tool + " sign " + key + " " + file).c_str()), 0);
-  EXPECT_EQ(ReadText(file + ".sig").size(), 64u);
+  const std::string publish = tool + " publish " + key + " " + file + " Ver.1.0.2";
+  const auto release = [&] { return ParseManifest(ReadText(file + ".manifest"))->release; };
+  ASSERT_EQ(std::system((publish + " 100 >/dev/null").c_str()), 0);
+  EXPECT_EQ(ReadText(file + ".manifest.sig").size(), 64u);
   EXPECT_EQ(std::system((tool + " verify " + publicKey + " " + file).c_str()), 0);
+  // A release not above the published one is refused; without one the next is picked.
+  EXPECT_NE(std::system((publish + " 100 >/dev/null 2>&1").c_str()), 0);
+  EXPECT_EQ(release(), 100u);
+  ASSERT_EQ(std::system((publish + " >/dev/null").c_str()), 0);
+  EXPECT_GT(release(), 100u);
   WriteText(file, "changed");
   EXPECT_NE(std::system((tool + " verify " + publicKey + " " + file).c_str()), 0);
 }

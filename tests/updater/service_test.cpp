@@ -40,10 +40,10 @@ class ServiceTest : public ::testing::Test {
     thread.join();
   }
   fs::path UpdateDir() const { return serverRoot.path() / "UpdateFiles"; }
-  UpdateReport Run() {
+  UpdateOutcome Run() {
     CurlHttpClient http;
     Updater updater(config, http, nullptr, files, sink);
-    return updater.Run({});
+    return updater.Run({}).outcome;
   }
 
   TempDir serverRoot;
@@ -57,28 +57,37 @@ class ServiceTest : public ::testing::Test {
   RecordingSink sink;
 };
 
-TEST_F(ServiceTest, InstallsTheOfferedBuildOnlyWhenItsSignatureVerifies) {
+// What the publisher's tool writes, the service serves as stored; only that installs.
+TEST_F(ServiceTest, InstallsWhatThePublisherSignedAndNothingTheFolderGainsLater) {
   ASSERT_TRUE(running);
-  const std::string build = "#!/bin/sh\necho new\n" + RandomBytes(2'000'000, 11);
+  const std::string tool = std::string(ORVANE_BINARY_DIR) + "/updater/zentrel-sign";
+  const fs::path key = serverRoot.path() / "publisher.key";  // outside the update folder
+  const std::string build = ProgramBytes(2'000'000, 11);
   WriteText(UpdateDir() / "Orvane", build);
   WriteText(UpdateDir() / "orvane", "wrong case");
   WriteText(client.path() / "Orvane", "old");
-  const std::optional<KeyPair> keys = GenerateKeyPair();
-  ASSERT_TRUE(keys);
-  config.publicKey = keys->publicKey;
+  int status = -1;
+  std::string publicKey = Capture(tool + " keygen " + key.string(), &status);
+  ASSERT_EQ(status, 0);
+  config.publicKey = ParsePublicKey(publicKey);
+  ASSERT_TRUE(config.publicKey);
 
-  EXPECT_EQ(Run().refused, 1);  // the service offers no signature yet
+  EXPECT_EQ(Run(), UpdateOutcome::kBadSignature);  // nothing published yet
   EXPECT_EQ(ReadText(client.path() / "Orvane"), "old");
 
-  WriteText(UpdateDir() / "Orvane.sig", *Sign(build, keys->secretKey));
-  const UpdateReport report = Run();
-  EXPECT_EQ(report.entriesMatched, 1);
-  EXPECT_EQ(report.installed, 1);
+  Capture(
+      tool + " publish " + key.string() + " " + (UpdateDir() / "Orvane").string() + " Ver.1.0.2 7",
+      &status);
+  ASSERT_EQ(status, 0);
+  EXPECT_EQ(ReadText(UpdateDir() / "Orvane.manifest"), Publisher{}.ManifestFor(build, 7));
+  EXPECT_EQ(Run(), UpdateOutcome::kInstalled);
   EXPECT_EQ(ReadText(client.path() / "Orvane"), build);
   EXPECT_EQ(sink.Progress().back(), kProgressMax);
-  struct stat info {};
-  ASSERT_EQ(::stat((client.path() / "Orvane").c_str(), &info), 0);
-  EXPECT_NE(info.st_mode & S_IXUSR, 0u);
+
+  // A file planted in place of the published one is not what was signed.
+  WriteText(UpdateDir() / "Orvane", ProgramBytes(2'000'000, 12));
+  EXPECT_EQ(Run(), UpdateOutcome::kBadSignature);
+  EXPECT_EQ(ReadText(client.path() / "Orvane"), build);
 }
 
 }  // namespace
