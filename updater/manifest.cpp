@@ -69,7 +69,11 @@ std::optional<Manifest> ParseManifest(std::string_view text) {
     values[i] = line.substr(kKeys[i].size() + 1);
     if (!IsWord(values[i])) return std::nullopt;
   }
-  if (!text.empty()) return std::nullopt;
+  // One spelling of each value, so that a manifest reads back to the very bytes signed.
+  if (!text.empty() || !std::all_of(values[4].begin(), values[4].end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+      }))
+    return std::nullopt;
   Manifest m;
   m.program = values[0];
   m.version = values[1];
