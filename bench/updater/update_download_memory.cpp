@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kHead = "#!/bin/sh\nexit 0\n";
-constexpr std::size_t kBlock = 64 * 1024;
+constexpr std::size_t kBlock = std::size_t{64} * 1024;
 
 // Byte `offset` onward of the program: the script line, then zeros.
 std::size_t Fill(std::size_t offset, char* out, std::size_t size) {

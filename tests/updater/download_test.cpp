@@ -135,7 +135,7 @@ class UpdateServer {
       case Delivery::kEndless:
         res.set_chunked_content_provider(
             kType, [cutAt](std::size_t offset, httplib::DataSink& sink) {
-              static const std::string kBlock(64 * 1024, '\0');
+              static const std::string kBlock(std::size_t{64} * 1024, '\0');
               if (offset >= cutAt) {
                 sink.done();
                 return true;
