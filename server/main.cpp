@@ -19,7 +19,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using orvane::server::ServerOptions;
 
 std::mutex logMutex;
