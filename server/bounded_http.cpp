@@ -227,6 +227,8 @@ bool BoundedHttpServer::Serve() {
   if (stopping_) return true;
   if (listening == INVALID_SOCKET) return false;
   ::fcntl(listening, F_SETFL, ::fcntl(listening, F_GETFL) | O_NONBLOCK);
+  // The library listens with a backlog of 5: a burst of connects would wait for SYN retries.
+  ::listen(listening, SOMAXCONN);
   const int poller = ::epoll_create1(EPOLL_CLOEXEC);
   if (poller < 0 || wakeFd_ < 0) return false;
   auto watch = [poller](int fd) {
