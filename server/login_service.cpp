@@ -362,12 +362,15 @@ bool LoginService::Enqueue(std::uint32_t address, std::uint16_t port, Work work)
       if (knownLane_.size() >= kMaxQueuedKnown) return false;
       knownLane_.push_back(Pending{address, port, std::move(work)});
     } else {
-      std::deque<Pending>& queue = queues_[address];
-      if (queued_ >= options_.maxQueuedHashes || queue.size() >= options_.maxQueuedPerSender) {
-        if (queue.empty()) queues_.erase(address);
+      // Logins wait per ID, so guesses at one member from any number of forged addresses
+      // delay others by at most one hash; sign-ups wait per sender address.
+      std::string key = work.login ? "id " + work.id : KnownKey({}, address);
+      std::deque<Pending>& queue = queues_[key];
+      if (queued_ >= options_.maxQueuedHashes || queue.size() >= options_.maxQueuedEach) {
+        if (queue.empty()) queues_.erase(key);
         return false;
       }
-      if (queue.empty()) turns_.push_back(address);
+      if (queue.empty()) turns_.push_back(key);
       queue.push_back(Pending{address, port, std::move(work)});
       ++queued_;
     }
@@ -391,15 +394,15 @@ void LoginService::Hash(std::stop_token stop) {
         continue;
       }
       --queued_;
-      std::uint32_t sender = turns_.front();
+      std::string turn = std::move(turns_.front());
       turns_.pop_front();
-      std::deque<Pending>& queue = queues_[sender];
+      std::deque<Pending>& queue = queues_[turn];
       next = std::move(queue.front());
       queue.pop_front();
       if (queue.empty()) {
-        queues_.erase(sender);
+        queues_.erase(turn);
       } else {
-        turns_.push_back(sender);
+        turns_.push_back(std::move(turn));
       }
     }
     SendReply(Finish(next.work), next.address, next.port);

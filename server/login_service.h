@@ -32,9 +32,9 @@ struct LoginServiceOptions {
   std::chrono::seconds idFailureRefill{30};
   double addressFailureBurst = 5;
   std::chrono::seconds addressFailureRefill{60};
-  // Password hashes waiting for a hashing thread: in all, and per sender address.
+  // Password hashes waiting for a hashing thread: in all, and per login ID or sign-up sender.
   std::size_t maxQueuedHashes = 256;
-  std::size_t maxQueuedPerSender = 2;
+  std::size_t maxQueuedEach = 4;
   std::size_t hashThreads = 0;  // 0: one per core
   // Libsodium's cheapest Argon2id settings, for tests and fuzzing only.
   bool cheapHashing = false;
@@ -128,10 +128,10 @@ class LoginService {
 
   // Hashing is the only slow step. The receiving thread answers everything else at once and
   // queues hashing work: logins of members from addresses they were admitted from go to a lane
-  // of their own, served first; the rest wait per sender. The hashing threads (one per core)
-  // serve the senders in turn, so a flood from one address delays another sender's login by at
-  // most one hash per busy sender and never stops the socket from being read. Both queues are
-  // bounded; what does not fit is told to try later.
+  // of their own, served first; other logins wait per ID and sign-ups per sender. The hashing
+  // threads (one per core) serve these queues in turn, so a flood aimed at one member, from
+  // however many addresses, delays another member's login by at most one hash, and never stops
+  // the socket from being read. All queues are bounded; what does not fit is told to try later.
   struct Pending {
     std::uint32_t address = 0;
     std::uint16_t port = 0;
@@ -139,8 +139,8 @@ class LoginService {
   };
   std::mutex queueMutex_;
   std::condition_variable_any queueReady_;
-  std::unordered_map<std::uint32_t, std::deque<Pending>> queues_;
-  std::deque<std::uint32_t> turns_;
+  std::unordered_map<std::string, std::deque<Pending>> queues_;
+  std::deque<std::string> turns_;
   std::deque<Pending> knownLane_;
   std::size_t queued_ = 0;
   std::jthread receiver_;
