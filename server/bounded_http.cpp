@@ -29,6 +29,11 @@ constexpr int kStopCheckMs = 100;
 // Descriptors kept free for files being served and the rest of the process.
 constexpr std::size_t kSpareDescriptors = 128;
 
+// A worker that answered a request waits this long for the next one on the same connection
+// before handing it back to the event thread: a busy client keeps its worker, an idle one
+// costs it no more than this.
+constexpr int kLingerMs = 5;
+
 thread_local bool closeAfterResponse = false;
 
 int ToMs(time_t sec, time_t usec) { return static_cast<int>(sec * 1000 + usec / 1000); }
@@ -139,6 +144,23 @@ class BudgetStream final : public httplib::Stream {
   const std::atomic<bool>& stopping_;
 };
 
+// The request at the front of buffered, with its head tamed, once it is complete: the head and
+// any body it announces within the budget, or as many bytes as the budget allows (the library
+// then refuses it).
+std::optional<std::string> CompleteRequest(std::string& buffered, std::size_t maxBytes) {
+  const auto headLength = RequestHeadLength(buffered);
+  if (!headLength) {
+    if (buffered.size() < maxBytes) return std::nullopt;
+    return std::move(buffered);
+  }
+  const auto body = AnnouncedBodyLength(std::string_view(buffered).substr(0, *headLength));
+  if (body && *body < maxBytes && buffered.size() < std::min(*headLength + *body, maxBytes)) {
+    return std::nullopt;
+  }
+  return TameRequestHead(std::string_view(buffered).substr(0, *headLength)) +
+         buffered.substr(*headLength);
+}
+
 std::size_t DescriptorRoom() {
   rlimit limit{};
   if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
@@ -218,6 +240,20 @@ void BoundedHttpServer::Work() {
     }
     bool keep = false;
     Answer(job, keep);
+    while (keep && job.served < keep_alive_max_count_) {
+      if (auto request = CompleteRequest(job.buffered, limits_.maxRequestBytes)) {
+        job.buffered = std::move(*request);
+        Answer(job, keep);
+        continue;
+      }
+      pollfd p{job.fd, POLLIN, 0};
+      if (::poll(&p, 1, kLingerMs) != 1) break;
+      std::array<char, 8192> chunk{};
+      const ssize_t n = ::recv(job.fd, chunk.data(), chunk.size(), 0);
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+      if (n <= 0) keep = false;
+      if (n > 0) job.buffered.append(chunk.data(), static_cast<std::size_t>(n));
+    }
     GiveBack(std::move(job), keep);
   }
 }
@@ -261,21 +297,8 @@ bool BoundedHttpServer::Serve() {
   };
   // Hands a complete request to the workers; false while it is still incomplete.
   auto dispatch = [&](int fd, Waiting& c) {
-    const auto headLength = RequestHeadLength(c.buffered);
-    if (headLength) {
-      const auto body = AnnouncedBodyLength(std::string_view(c.buffered).substr(0, *headLength));
-      // A body within the budget is read here too; anything else is left to the library.
-      if (body && *body < limits_.maxRequestBytes &&
-          c.buffered.size() < std::min(*headLength + *body, limits_.maxRequestBytes)) {
-        return false;
-      }
-    } else if (c.buffered.size() < limits_.maxRequestBytes) {
-      return false;
-    }
-    std::string request =
-        headLength ? TameRequestHead(std::string_view(c.buffered).substr(0, *headLength)) +
-                         c.buffered.substr(*headLength)
-                   : std::move(c.buffered);
+    std::optional<std::string> request = CompleteRequest(c.buffered, limits_.maxRequestBytes);
+    if (!request) return false;
     c.buffered.clear();
     {
       std::lock_guard lock(mutex_);
@@ -283,7 +306,7 @@ bool BoundedHttpServer::Serve() {
         c.withWorker = false;
         return true;  // the caller finds the connection not handed over and closes it
       }
-      jobs_.push_back({fd, std::move(request), c.served});
+      jobs_.push_back({fd, std::move(*request), c.served});
     }
     ::epoll_ctl(poller, EPOLL_CTL_DEL, fd, nullptr);
     c.withWorker = true;
