@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -73,6 +74,9 @@ class TempFile {
 struct Transfer {
   std::FILE* file = nullptr;
   bool writeFailed = false;
+  bool tooLarge = false;
+  std::uint64_t written = 0;
+  std::uint64_t maxBytes = 0;
   curl_off_t lastBytes = 0;
   std::chrono::steady_clock::time_point lastProgress;
   std::chrono::milliseconds stallTimeout{};
@@ -81,6 +85,12 @@ struct Transfer {
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
   const size_t bytes = size * count;
+  // Bodies without a Content-Length are only known to be too large once they are.
+  if (bytes > transfer->maxBytes - transfer->written) {
+    transfer->tooLarge = true;
+    return 0;
+  }
+  transfer->written += bytes;
   if (std::fwrite(data, 1, bytes, transfer->file) != bytes) {
     transfer->writeFailed = true;
     return 0;
@@ -102,23 +112,8 @@ int CheckStall(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off
 
 bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-}  // namespace
-
-bool IsSafeFileName(std::string_view fileName) {
-  if (fileName.empty() || fileName == "." || fileName == "..") return false;
-  return fileName.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
-}
-
-FetchResult FetchFile(std::string_view url, std::string_view fileName, std::string_view cacheDir,
-                      const FetchOptions& options) {
-  if (!IsSafeFileName(fileName)) return FetchResult::UnsafeName;
-  const std::string target = std::string(cacheDir) + std::string(fileName);
-
-  if (FileExists(target)) {
-    std::remove(target.c_str());
-    if (options.replacePause.count() > 0) std::this_thread::sleep_for(options.replacePause);
-  }
-
+FetchResult Download(std::string_view url, const std::string& target, std::uint64_t maxBytes,
+                     const FetchOptions& options) {
   InitCurlOnce();
   std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
   if (!curl) return FetchResult::TransferFailed;
@@ -131,6 +126,7 @@ FetchResult FetchFile(std::string_view url, std::string_view fileName, std::stri
   transfer.file = temp.file();
   transfer.lastProgress = std::chrono::steady_clock::now();
   transfer.stallTimeout = options.stallTimeout;
+  transfer.maxBytes = maxBytes;
 
   const std::string urlText(url);
   CURL* h = curl.get();
@@ -150,17 +146,58 @@ FetchResult FetchFile(std::string_view url, std::string_view fileName, std::stri
   curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, CheckStall);
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+  // Refuses at once when the announced length is over the limit.
+  curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
 
   const CURLcode code = curl_easy_perform(h);
   long status = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
 
   if (transfer.writeFailed) return FetchResult::WriteFailed;
+  if (status >= 200 && status <= 299 && (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)) {
+    return FetchResult::TooLarge;
+  }
   if (code != CURLE_OK) return FetchResult::TransferFailed;
   if (status < 200 || status > 299) return FetchResult::HttpError;
   if (!temp.Close()) return FetchResult::WriteFailed;
   if (!temp.MoveTo(target)) return FetchResult::WriteFailed;
   return FetchResult::Ok;
+}
+
+}  // namespace
+
+std::uint64_t FetchLimitFor(std::string_view fileName) {
+  const std::size_t dot = fileName.rfind('.');
+  std::string ext(dot == std::string_view::npos ? std::string_view() : fileName.substr(dot + 1));
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == "bmp" || ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "gif") {
+    return kMaxPictureBytes;
+  }
+  if (ext == "html" || ext == "htm") return kMaxPageBytes;
+  return kMaxSeriesBytes;
+}
+
+bool IsSafeFileName(std::string_view fileName) {
+  if (fileName.empty() || fileName == "." || fileName == "..") return false;
+  return fileName.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
+}
+
+FetchResult FetchFile(std::string_view url, std::string_view fileName, std::string_view cacheDir,
+                      const FetchOptions& options) {
+  if (!IsSafeFileName(fileName)) return FetchResult::UnsafeName;
+  const std::string target = std::string(cacheDir) + std::string(fileName);
+
+  // An old copy stays until the outcome is known: a body over the limit must not cost it.
+  const bool hadCopy = FileExists(target);
+  if (hadCopy && options.replacePause.count() > 0) {
+    std::this_thread::sleep_for(options.replacePause);
+  }
+  const FetchResult result =
+      Download(url, target, options.maxBytes.value_or(FetchLimitFor(fileName)), options);
+  if (hadCopy && result != FetchResult::Ok && result != FetchResult::TooLarge) {
+    std::remove(target.c_str());
+  }
+  return result;
 }
 
 }  // namespace orvane

@@ -14,6 +14,8 @@ orvane::server::LoginService& Service() {
     options.databasePath = ":memory:";
     options.cheapHashing = true;
     options.attemptBurst = 1e12;
+    options.idFailureBurst = 1e12;
+    options.addressFailureBurst = 1e12;
     auto* s = new orvane::server::LoginService(options);
     if (!s->OpenDatabase()) __builtin_trap();
     return s;

@@ -2,10 +2,8 @@
 
 #include <fmt/format.h>
 
-#include <chrono>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 #include "server/bounded_http.h"
 #include "server/path_guard.h"
@@ -22,8 +20,6 @@ constexpr std::size_t kMaxRequestBytes = std::size_t{16} * 1024;
 constexpr std::uintmax_t kWholeFileLimit = 1 << 20;
 constexpr std::size_t kStreamChunk = std::size_t{64} * 1024;
 constexpr std::size_t kKeepAliveRequests = 100;
-// Each open connection holds a worker while it is kept alive.
-constexpr std::size_t kWorkers = 64;
 
 std::string ContentTypeFor(const fs::path& file) {
   const std::string ext = file.extension().string();
@@ -96,7 +92,8 @@ std::string Printable(std::string_view text) {
 }  // namespace
 
 ContentService::ContentService(ContentServiceConfig config)
-    : config_(std::move(config)), http_(std::make_unique<BoundedHttpServer>(kMaxRequestBytes)) {}
+    : config_(std::move(config)),
+      http_(std::make_unique<BoundedHttpServer>(HttpLimits{.maxRequestBytes = kMaxRequestBytes})) {}
 
 ContentService::~ContentService() = default;
 
@@ -125,7 +122,6 @@ bool ContentService::Bind(std::string& error) {
 
 void ContentService::Route() {
   httplib::Server& http = *http_;
-  http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
   http.set_keep_alive_max_count(kKeepAliveRequests);
   http.set_payload_max_length(kMaxRequestBytes);
 
@@ -179,22 +175,8 @@ void ContentService::Route() {
   });
 }
 
-bool ContentService::Run() {
-  runStarted_ = true;
-  if (stopRequested_) return true;
-  const bool ok = http_->listen_after_bind();
-  runEnded_ = true;
-  return ok;
-}
+bool ContentService::Run() { return http_->Serve(); }
 
-void ContentService::Stop() {
-  stopRequested_ = true;
-  if (runStarted_) {
-    // A stop that comes before the loop has started would be lost: wait for the loop.
-    while (!runEnded_ && !http_->is_running())
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  http_->stop();
-}
+void ContentService::Stop() { http_->Shutdown(); }
 
 }  // namespace orvane::server

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -41,10 +40,6 @@ class ContentService {
   ContentServiceConfig config_;
   std::filesystem::path root_;  // canonical
   std::unique_ptr<BoundedHttpServer> http_;
-  // The HTTP library's stop() does nothing until its loop runs, so Stop and Run meet on these.
-  std::atomic<bool> runStarted_{false};
-  std::atomic<bool> runEnded_{false};
-  std::atomic<bool> stopRequested_{false};
   int port_ = 0;
 };
 

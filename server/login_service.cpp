@@ -1,6 +1,7 @@
 #include "server/login_service.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sodium.h>
@@ -21,8 +22,9 @@ namespace orvane::server {
 namespace {
 
 // Reasons the client shows after "fail" or "premember".
-constexpr std::string_view kUnknownId = "등록되지 않은 아이디입니다.";
-constexpr std::string_view kWrongPassword = "비밀번호가 맞지 않습니다.";
+// One text for an unknown ID and a wrong password, so neither the text nor the time of the
+// answer tells whether an ID exists.
+constexpr std::string_view kWrongIdOrPassword = "아이디 또는 비밀번호가 맞지 않습니다.";
 constexpr std::string_view kTooManyAttempts = "시도가 너무 많습니다. 잠시 후 다시 하세요.";
 constexpr std::string_view kIdTaken = "이미 사용 중인 아이디입니다.";
 constexpr std::string_view kFormInvalid = "입력한 정보가 올바르지 않습니다.";
@@ -31,6 +33,55 @@ constexpr std::string_view kServerTrouble = "서버 오류입니다. 잠시 후 
 constexpr std::string_view kLoginPrefix = "login_";
 constexpr std::string_view kJoinPrefix = "joincl_";
 constexpr std::size_t kMaxTrackedSenders = 65536;
+constexpr std::size_t kMaxKnownAddresses = 65536;
+constexpr std::size_t kMaxQueuedKnown = 64;
+constexpr unsigned kMaxHashThreads = 16;
+
+// Refills the key's token bucket up to burst at perSecond and takes one token; false when none
+// is left. New keys start full; a full map first forgets the keys whose bucket has refilled.
+template <typename Map, typename Key>
+bool TakeToken(Map& buckets, const Key& key, double burst, double perSecond,
+               LoginService::Clock::time_point now) {
+  auto refilled = [&](const auto& bucket) {
+    const std::chrono::duration<double> idle = now - bucket.last;
+    return std::min(burst, bucket.tokens + std::max(0.0, idle.count()) * perSecond);
+  };
+  if (buckets.size() >= kMaxTrackedSenders && !buckets.contains(key)) {
+    std::erase_if(buckets, [&](const auto& entry) { return refilled(entry.second) >= burst; });
+    if (buckets.size() >= kMaxTrackedSenders) return false;
+  }
+  auto [it, added] = buckets.try_emplace(key);
+  auto& bucket = it->second;
+  bucket.tokens = added ? burst : refilled(bucket);
+  bucket.last = now;
+  if (bucket.tokens < 1) return false;
+  bucket.tokens -= 1;
+  return true;
+}
+
+template <typename Map, typename Key>
+void GiveToken(Map& buckets, const Key& key, double burst) {
+  const auto it = buckets.find(key);
+  if (it != buckets.end()) it->second.tokens = std::min(burst, it->second.tokens + 1);
+}
+
+double PerSecond(std::chrono::seconds refill) {
+  return refill.count() > 0 ? 1.0 / static_cast<double>(refill.count()) : 1e9;
+}
+
+std::string KnownKey(std::string_view id, std::uint32_t address) {
+  std::string key(id);
+  key.push_back('\0');
+  key.append(reinterpret_cast<const char*>(&address), sizeof address);
+  return key;
+}
+
+bool HasControlCharacter(std::string_view utf8) {
+  return std::any_of(utf8.begin(), utf8.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7f;
+  });
+}
 
 // The ";"-separated fields of a request body that ends in ";". The first `head` fields are
 // taken from the front and the last `tail` from the back; the one field left between them
@@ -86,6 +137,12 @@ class MemberStore {
 
   bool Open(const std::string& path, bool cheapHashing, std::string& error) {
     cheap_ = cheapHashing;
+    // Password hashes and phone numbers are for the service alone: a new database is created
+    // readable by its owner only (SQLite gives its journal the same mode).
+    if (path != ":memory:") {
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd >= 0) ::close(fd);
+    }
     if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
       error = "cannot open member database " + path;
       return false;
@@ -112,11 +169,12 @@ class MemberStore {
 
   AddResult Add(std::string_view id, std::string_view password, std::string_view name,
                 std::string_view phone, std::string_view adapter) {
-    std::optional<std::string> hash = Hash(password);
+    std::optional<std::string> hash = HashPassword(password);
     if (!hash) return AddResult::kFailed;
     std::lock_guard lock(mutex_);
     Statement s = Prepare(
-        "INSERT INTO members (id, password_hash, name, phone, adapter) VALUES (?, ?, ?, ?, ?)");
+        "INSERT INTO members (id, password_hash, name, phone, adapter) SELECT ?, ?, ?, ?, ?"
+        " WHERE NOT EXISTS (SELECT 1 FROM members WHERE id = ?1 COLLATE NOCASE)");
     if (!s) return AddResult::kFailed;
     Bind(s.get(), 1, id);
     Bind(s.get(), 2, *hash);
@@ -124,11 +182,30 @@ class MemberStore {
     Bind(s.get(), 4, phone);
     Bind(s.get(), 5, adapter);
     int rc = sqlite3_step(s.get());
-    if (rc == SQLITE_DONE) return AddResult::kAdded;
+    if (rc == SQLITE_DONE) return sqlite3_changes(db_) == 1 ? AddResult::kAdded : AddResult::kTaken;
     return (rc & 0xFF) == SQLITE_CONSTRAINT ? AddResult::kTaken : AddResult::kFailed;
   }
 
-  bool Exists(std::string_view id) { return PasswordHash(id).has_value(); }
+  std::optional<std::string> HashPassword(std::string_view password) const {
+    std::array<char, crypto_pwhash_STRBYTES> out{};
+    unsigned long long ops =
+        cheap_ ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
+    std::size_t mem = cheap_ ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
+    if (crypto_pwhash_str_alg(out.data(), password.data(), password.size(), ops, mem,
+                              crypto_pwhash_ALG_ARGON2ID13) != 0) {
+      return std::nullopt;
+    }
+    return std::string(out.data());
+  }
+
+  // IDs that differ only in letter case name the same member.
+  bool Exists(std::string_view id) {
+    std::lock_guard lock(mutex_);
+    Statement s = Prepare("SELECT 1 FROM members WHERE id = ? COLLATE NOCASE");
+    if (!s) return true;
+    Bind(s.get(), 1, id);
+    return sqlite3_step(s.get()) == SQLITE_ROW;
+  }
 
   std::optional<std::string> PasswordHash(std::string_view id) {
     std::lock_guard lock(mutex_);
@@ -144,18 +221,6 @@ class MemberStore {
   bool HasMembersTable() {
     Statement s = Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'members'");
     return s && sqlite3_step(s.get()) == SQLITE_ROW;
-  }
-
-  std::optional<std::string> Hash(std::string_view password) const {
-    std::array<char, crypto_pwhash_STRBYTES> out{};
-    unsigned long long ops =
-        cheap_ ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
-    std::size_t mem = cheap_ ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
-    if (crypto_pwhash_str_alg(out.data(), password.data(), password.size(), ops, mem,
-                              crypto_pwhash_ALG_ARGON2ID13) != 0) {
-      return std::nullopt;
-    }
-    return std::string(out.data());
   }
 
   Statement Prepare(const char* sql) {
@@ -186,6 +251,12 @@ bool LoginService::OpenDatabase() {
   }
   auto store = std::make_unique<MemberStore>();
   if (!store->Open(options_.databasePath, options_.cheapHashing, error_)) return false;
+  std::optional<std::string> standIn = store->HashPassword("no member has this password");
+  if (!standIn) {
+    error_ = "cannot hash a password";
+    return false;
+  }
+  standInHash_ = std::move(*standIn);
   store_ = std::move(store);
   return true;
 }
@@ -217,18 +288,27 @@ bool LoginService::Start() {
   getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
   port_ = ntohs(address.sin_port);
   receiver_ = std::jthread([this](std::stop_token stop) { Receive(stop); });
-  hasher_ = std::jthread([this](std::stop_token stop) { Hash(stop); });
+  unsigned threads = static_cast<unsigned>(options_.hashThreads);
+  if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxHashThreads);
+  for (unsigned i = 0; i < threads; ++i) {
+    hashers_.emplace_back([this](std::stop_token stop) { Hash(stop); });
+  }
   return true;
 }
 
 void LoginService::Stop() {
-  for (std::jthread* t : {&receiver_, &hasher_}) {
-    if (!t->joinable()) continue;
-    t->request_stop();
-    t->join();
+  // Queued work is dropped: a stop waits for no more than the hashes already running.
+  for (std::jthread& hasher : hashers_) hasher.request_stop();
+  if (receiver_.joinable()) {
+    receiver_.request_stop();
+    receiver_.join();
   }
+  for (std::jthread& hasher : hashers_) hasher.join();
+  hashers_.clear();
   queues_.clear();
   turns_.clear();
+  knownLane_.clear();
+  queued_ = 0;
   if (fd_ >= 0) {
     close(fd_);
     fd_ = -1;
@@ -265,15 +345,38 @@ void LoginService::Receive(std::stop_token stop) {
     Sorted sorted =
         Sort(std::string_view(buffer.data(), static_cast<std::size_t>(n)), address, Clock::now());
     if (sorted.reply) SendReply(*sorted.reply, address, port);
-    if (!sorted.work) continue;
-    {
-      std::lock_guard lock(queueMutex_);
-      std::deque<Pending>& queue = queues_[address];
-      if (queue.empty()) turns_.push_back(address);
-      queue.push_back(Pending{address, port, std::move(*sorted.work)});
+    if (sorted.work && !Enqueue(address, port, *sorted.work)) {
+      Refund(*sorted.work);
+      SendReply(Reply(sorted.work->login ? "login" : "joincl",
+                      sorted.work->login ? app::status::kRefused : app::status::kAlreadyMember,
+                      kTooManyAttempts),
+                address, port);
     }
-    queueReady_.notify_one();
   }
+}
+
+bool LoginService::Enqueue(std::uint32_t address, std::uint16_t port, Work work) {
+  {
+    std::lock_guard lock(queueMutex_);
+    if (work.knownAddress) {
+      if (knownLane_.size() >= kMaxQueuedKnown) return false;
+      knownLane_.push_back(Pending{address, port, std::move(work)});
+    } else {
+      // Logins wait per ID, so guesses at one member from any number of forged addresses
+      // delay others by at most one hash; sign-ups wait per sender address.
+      std::string key = work.login ? "id " + work.id : KnownKey({}, address);
+      std::deque<Pending>& queue = queues_[key];
+      if (queued_ >= options_.maxQueuedHashes || queue.size() >= options_.maxQueuedEach) {
+        if (queue.empty()) queues_.erase(key);
+        return false;
+      }
+      if (queue.empty()) turns_.push_back(key);
+      queue.push_back(Pending{address, port, std::move(work)});
+      ++queued_;
+    }
+  }
+  queueReady_.notify_one();
+  return true;
 }
 
 void LoginService::Hash(std::stop_token stop) {
@@ -281,16 +384,25 @@ void LoginService::Hash(std::stop_token stop) {
     Pending next;
     {
       std::unique_lock lock(queueMutex_);
-      if (!queueReady_.wait(lock, stop, [this] { return !turns_.empty(); })) return;
-      std::uint32_t sender = turns_.front();
+      if (!queueReady_.wait(lock, stop, [this] { return !turns_.empty() || !knownLane_.empty(); }))
+        return;
+      if (!knownLane_.empty()) {
+        next = std::move(knownLane_.front());
+        knownLane_.pop_front();
+        lock.unlock();
+        SendReply(Finish(next.work), next.address, next.port);
+        continue;
+      }
+      --queued_;
+      std::string turn = std::move(turns_.front());
       turns_.pop_front();
-      std::deque<Pending>& queue = queues_[sender];
+      std::deque<Pending>& queue = queues_[turn];
       next = std::move(queue.front());
       queue.pop_front();
       if (queue.empty()) {
-        queues_.erase(sender);
+        queues_.erase(turn);
       } else {
-        turns_.push_back(sender);
+        turns_.push_back(std::move(turn));
       }
     }
     SendReply(Finish(next.work), next.address, next.port);
@@ -298,26 +410,34 @@ void LoginService::Hash(std::stop_token stop) {
 }
 
 bool LoginService::TakeAttempt(std::uint32_t sender, Clock::time_point now) {
-  if (buckets_.size() >= kMaxTrackedSenders) {
-    // Senders whose bucket has refilled are as good as new: forget them.
-    std::erase_if(buckets_, [&](const auto& entry) {
-      std::chrono::duration<double> idle = now - entry.second.last;
-      return entry.second.tokens + idle.count() * options_.attemptsPerSecond >=
-             options_.attemptBurst;
-    });
-    if (buckets_.size() >= kMaxTrackedSenders) return false;
+  return TakeToken(buckets_, sender, options_.attemptBurst, options_.attemptsPerSecond, now);
+}
+
+bool LoginService::ChargeGuess(const Work& work, Clock::time_point now) {
+  std::lock_guard lock(throttleMutex_);
+  if (work.knownAddress) {
+    return TakeToken(idFailures_, KnownKey(work.id, work.sender), options_.idFailureBurst,
+                     PerSecond(options_.idFailureRefill), now);
   }
-  auto [it, added] = buckets_.try_emplace(sender, Bucket{options_.attemptBurst, now});
-  Bucket& bucket = it->second;
-  if (!added) {
-    std::chrono::duration<double> idle = now - bucket.last;
-    bucket.tokens = std::min(options_.attemptBurst, bucket.tokens + std::max(0.0, idle.count()) *
-                                                                        options_.attemptsPerSecond);
-    bucket.last = now;
+  const double idRate = PerSecond(options_.idFailureRefill);
+  const double addressRate = PerSecond(options_.addressFailureRefill);
+  const std::string id(work.id);
+  if (!TakeToken(idFailures_, id, options_.idFailureBurst, idRate, now)) return false;
+  if (TakeToken(addressFailures_, work.sender, options_.addressFailureBurst, addressRate, now)) {
+    return true;
   }
-  if (bucket.tokens < 1) return false;
-  bucket.tokens -= 1;
-  return true;
+  GiveToken(idFailures_, id, options_.idFailureBurst);
+  return false;
+}
+
+void LoginService::Refund(const Work& work) {
+  std::lock_guard lock(throttleMutex_);
+  if (work.knownAddress) {
+    GiveToken(idFailures_, KnownKey(work.id, work.sender), options_.idFailureBurst);
+    return;
+  }
+  GiveToken(idFailures_, work.id, options_.idFailureBurst);
+  GiveToken(addressFailures_, work.sender, options_.addressFailureBurst);
 }
 
 std::optional<std::string> LoginService::HandleDatagram(std::string_view datagram,
@@ -343,37 +463,55 @@ LoginService::Sorted LoginService::Sort(std::string_view datagram, std::uint32_t
                   login ? app::status::kRefused : app::status::kAlreadyMember, kTooManyAttempts),
             std::nullopt};
   }
-  return login ? SortLogin(body) : SortJoin(body);
+  return login ? SortLogin(body, sender, now) : SortJoin(body);
 }
 
-LoginService::Sorted LoginService::SortLogin(std::string_view body) {
+LoginService::Sorted LoginService::SortLogin(std::string_view body, std::uint32_t sender,
+                                             Clock::time_point now) {
   // id ; password ; adapter ; version
   std::vector<std::string_view> f = *SplitFields(body, 1, 2);
   if (f[3] != options_.clientVersion) return {Reply("login", app::status::kNewVersion), {}};
-  std::optional<std::string> hash = store_->PasswordHash(f[0]);
-  if (!hash) return {Reply("login", app::status::kRefused, kUnknownId), {}};
-  return {std::nullopt, Work{true, std::string(body), std::move(*hash)}};
+  Work work{true, std::string(body), {}, std::string(f[0]), sender};
+  {
+    std::lock_guard lock(throttleMutex_);
+    work.knownAddress = knownAddresses_.contains(KnownKey(work.id, sender));
+  }
+  if (!ChargeGuess(work, now)) return {Reply("login", app::status::kRefused, kTooManyAttempts), {}};
+  std::optional<std::string> hash = store_->PasswordHash(work.id);
+  work.unknownId = !hash;
+  work.storedHash = hash ? std::move(*hash) : standInHash_;
+  return {std::nullopt, std::move(work)};
 }
 
 LoginService::Sorted LoginService::SortJoin(std::string_view body) {
   // id ; password ; name ; phone ; (empty) ; (empty) ; adapter ; version
   std::vector<std::string_view> f = *SplitFields(body, 1, 6);
-  std::string_view id = f[0], password = f[1], name = f[2], phone = f[3], adapter = f[6];
-  bool idOk = !app::CheckIdText(id) && id.size() >= 7 && id.size() <= 64;
-  if (!idOk || password.size() < 6 || name.size() < 2 || phone.size() != 11 ||
-      adapter.size() > 64) {
+  std::string_view id = f[0], adapter = f[6];
+  // The sign-up dialog's own checks, on the decoded text, and no control characters.
+  const app::JoinForm form{std::string(id), std::string(f[1]), std::string(f[1]), DecodeCp949(f[2]),
+                           DecodeCp949(f[3])};
+  if (app::CheckJoinForm(form) || id.size() > 64 || adapter.size() > 64 ||
+      HasControlCharacter(form.name) || HasControlCharacter(form.phone)) {
     return {Reply("joincl", app::status::kAlreadyMember, kFormInvalid), {}};
   }
   if (store_->Exists(id)) return {Reply("joincl", app::status::kAlreadyMember, kIdTaken), {}};
-  return {std::nullopt, Work{false, std::string(body), {}}};
+  Work work;
+  work.login = false;
+  work.body = std::string(body);
+  return {std::nullopt, std::move(work)};
 }
 
 std::string LoginService::Finish(const Work& work) {
   if (work.login) {
     std::string_view password = (*SplitFields(work.body, 1, 2))[1];
-    if (crypto_pwhash_str_verify(work.storedHash.c_str(), password.data(), password.size()) != 0) {
-      return Reply("login", app::status::kRefused, kWrongPassword);
+    if (crypto_pwhash_str_verify(work.storedHash.c_str(), password.data(), password.size()) != 0 ||
+        work.unknownId) {
+      return Reply("login", app::status::kRefused, kWrongIdOrPassword);
     }
+    Refund(work);
+    std::lock_guard lock(throttleMutex_);
+    if (knownAddresses_.size() >= kMaxKnownAddresses) knownAddresses_.clear();
+    knownAddresses_.insert(KnownKey(work.id, work.sender));
     return Reply("login", app::status::kAdmitted);
   }
   std::vector<std::string_view> f = *SplitFields(work.body, 1, 6);

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace orvane::server {
 
@@ -23,6 +25,17 @@ struct LoginServiceOptions {
   // Per sender address: this many attempts at once, then this many per second.
   double attemptBurst = 10;
   double attemptsPerSecond = 1;
+  // Failed guesses, counted per ID (from addresses it has not logged in from) and per sender
+  // address: this many, then one more each refill interval. Forged senders each stay within
+  // their own limits, so the per-ID count is what stops a flood aimed at one member.
+  double idFailureBurst = 10;
+  std::chrono::seconds idFailureRefill{30};
+  double addressFailureBurst = 5;
+  std::chrono::seconds addressFailureRefill{60};
+  // Password hashes waiting for a hashing thread: in all, and per login ID or sign-up sender.
+  std::size_t maxQueuedHashes = 256;
+  std::size_t maxQueuedEach = 4;
+  std::size_t hashThreads = 0;  // 0: one per core
   // Libsodium's cheapest Argon2id settings, for tests and fuzzing only.
   bool cheapHashing = false;
 };
@@ -70,6 +83,11 @@ class LoginService {
     bool login = true;
     std::string body;
     std::string storedHash;
+    // Logins only: the failure counts this attempt was charged to, refunded on admission.
+    std::string id;
+    std::uint32_t sender = 0;
+    bool knownAddress = false;  // the member has logged in from the sender's address before
+    bool unknownId = false;     // checked against a stand-in hash, so it costs the same time
   };
   // What a datagram gets at once: nothing, a reply, or a place in its sender's queue.
   struct Sorted {
@@ -78,8 +96,13 @@ class LoginService {
   };
 
   bool TakeAttempt(std::uint32_t sender, Clock::time_point now);
+  // Charges a login attempt to the failure counts it falls under; false when one is spent.
+  bool ChargeGuess(const Work& work, Clock::time_point now);
+  void Refund(const Work& work);
+  // Queues hashing work; false when the queues are full.
+  bool Enqueue(std::uint32_t address, std::uint16_t port, Work work);
   Sorted Sort(std::string_view datagram, std::uint32_t sender, Clock::time_point now);
-  Sorted SortLogin(std::string_view body);
+  Sorted SortLogin(std::string_view body, std::uint32_t sender, Clock::time_point now);
   Sorted SortJoin(std::string_view body);
   std::string Finish(const Work& work);
   void Receive(std::stop_token stop);
@@ -89,6 +112,14 @@ class LoginService {
   LoginServiceOptions options_;
   std::unique_ptr<MemberStore> store_;
   std::unordered_map<std::uint32_t, Bucket> buckets_;
+  std::string standInHash_;
+
+  // Failure counts and the addresses members were admitted from; the receiving thread charges
+  // them, the hashing threads refund and record.
+  std::mutex throttleMutex_;
+  std::unordered_map<std::string, Bucket> idFailures_;  // by ID, or ID and known address
+  std::unordered_map<std::uint32_t, Bucket> addressFailures_;
+  std::unordered_set<std::string> knownAddresses_;
   int fd_ = -1;
   std::uint16_t port_ = 0;
   std::atomic<std::uint64_t> received_{0};
@@ -96,9 +127,11 @@ class LoginService {
   std::string error_;
 
   // Hashing is the only slow step. The receiving thread answers everything else at once and
-  // queues hashing work per sender; the hashing thread serves the senders in turn, so a
-  // flood from one address delays another sender's login by at most one hash per busy sender
-  // and never stops the socket from being read.
+  // queues hashing work: logins of members from addresses they were admitted from go to a lane
+  // of their own, served first; other logins wait per ID and sign-ups per sender. The hashing
+  // threads (one per core) serve these queues in turn, so a flood aimed at one member, from
+  // however many addresses, delays another member's login by at most one hash, and never stops
+  // the socket from being read. All queues are bounded; what does not fit is told to try later.
   struct Pending {
     std::uint32_t address = 0;
     std::uint16_t port = 0;
@@ -106,10 +139,12 @@ class LoginService {
   };
   std::mutex queueMutex_;
   std::condition_variable_any queueReady_;
-  std::unordered_map<std::uint32_t, std::deque<Pending>> queues_;
-  std::deque<std::uint32_t> turns_;
+  std::unordered_map<std::string, std::deque<Pending>> queues_;
+  std::deque<std::string> turns_;
+  std::deque<Pending> knownLane_;
+  std::size_t queued_ = 0;
   std::jthread receiver_;
-  std::jthread hasher_;
+  std::vector<std::jthread> hashers_;
 };
 
 }  // namespace orvane::server

@@ -61,19 +61,8 @@ int Serve(const ServerOptions& options) {
   }
   LogLine(fmt::format("http listening on {}:{} root {}", options.listen, content.port(),
                       options.root.string()));
-  orvane::server::LoginServiceOptions loginOptions;
-  loginOptions.databasePath = options.database.string();
-  loginOptions.bindAddress = options.listen;
-  loginOptions.udpPort = static_cast<std::uint16_t>(options.udpPort);
-  loginOptions.clientVersion = options.clientVersion;
-  orvane::server::LoginService login(loginOptions);
-  if (!login.Start()) {
-    std::fprintf(stderr, "orvane-server: %s\n", login.Error().c_str());
-    return 1;
-  }
-  LogLine(fmt::format("login listening on UDP {}:{} members {}", options.listen, login.Port(),
-                      options.database.string()));
 
+  // Serving starts at once: the login service takes a while to start (it hashes once).
   std::atomic<bool> failed{false};
   std::vector<std::thread> threads;
   threads.emplace_back([&content, &failed] {
@@ -83,6 +72,21 @@ int Serve(const ServerOptions& options) {
       ::kill(::getpid(), SIGUSR1);
     }
   });
+
+  orvane::server::LoginServiceOptions loginOptions;
+  loginOptions.databasePath = options.database.string();
+  loginOptions.bindAddress = options.listen;
+  loginOptions.udpPort = static_cast<std::uint16_t>(options.udpPort);
+  loginOptions.clientVersion = options.clientVersion;
+  orvane::server::LoginService login(loginOptions);
+  if (!login.Start()) {
+    std::fprintf(stderr, "orvane-server: %s\n", login.Error().c_str());
+    content.Stop();
+    for (std::thread& t : threads) t.join();
+    return 1;
+  }
+  LogLine(fmt::format("login listening on UDP {}:{} members {}", options.listen, login.Port(),
+                      options.database.string()));
 
   int received = 0;
   sigwait(&signals, &received);

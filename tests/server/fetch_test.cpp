@@ -176,6 +176,35 @@ TEST_F(FetchFaults, FullDiskLeavesNoFileAndNoTemporary) {
   EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
+TEST_F(FetchFaults, BodyOverTheLimitWritesNothingAndKeepsTheOldCopy) {
+  const std::string body(5000, 'b');
+  test::FakeServer announced([&body](int s, const std::atomic<bool>&) {
+    test::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body);
+  });
+  // Without a length the limit is found while the body comes in.
+  test::FakeServer unannounced([&body](int s, const std::atomic<bool>&) {
+    test::SendAll(s, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body);
+  });
+  FetchOptions limited = Quick();
+  limited.maxBytes = 4999;
+  for (test::FakeServer* server : {&announced, &unannounced}) {
+    test::WriteFile(dir.path() / "big.txt", "old");
+    EXPECT_EQ(FetchFile(server->Url("/big.txt"), "big.txt", Target(), limited),
+              FetchResult::TooLarge);
+    EXPECT_EQ(test::ReadFile(dir.path() / "big.txt"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  }
+  limited.maxBytes = 5000;
+  EXPECT_EQ(FetchFile(announced.Url("/big.txt"), "big.txt", Target(), limited), FetchResult::Ok);
+  EXPECT_EQ(test::ReadFile(dir.path() / "big.txt"), body);
+
+  EXPECT_EQ(FetchLimitFor("10001.txt"), kMaxSeriesBytes);
+  EXPECT_EQ(FetchLimitFor("Orvane_Login.BMP"), kMaxPictureBytes);
+  EXPECT_EQ(FetchLimitFor("0.main.html"), kMaxPageBytes);
+  EXPECT_EQ(kMaxSeriesBytes, 64u << 20);
+  EXPECT_EQ(kMaxPictureBytes, 16u << 20);
+}
+
 TEST_F(FetchFaults, ZeroLengthBodyGivesAnEmptyFile) {
   test::FakeServer fake([](int s, const std::atomic<bool>&) {
     test::SendAll(s, "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");

@@ -16,6 +16,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = LoginService::Clock;
 
+constexpr std::string_view kWrong = "login_fail_아이디 또는 비밀번호가 맞지 않습니다.";
+constexpr std::string_view kLater = "login_fail_시도가 너무 많습니다. 잠시 후 다시 하세요.";
+
 std::filesystem::path TempDatabase() {
   std::string pattern = (std::filesystem::temp_directory_path() / "orvane-login-XXXXXX").string();
   return std::filesystem::path(mkdtemp(pattern.data())) / "members.db";
@@ -50,8 +53,10 @@ class LoginServiceTest : public ::testing::Test {
 
 TEST_F(LoginServiceTest, DemoMemberLogsInAndWrongPasswordsAreRefused) {
   EXPECT_EQ(Ask("login_demo1234;orvane2024;AA:BB:CC:DD:EE:FF;Ver.1.0.1;"), "login_chrg");
-  EXPECT_EQ(Ask("login_demo1234;orvane2025;;Ver.1.0.1;"), "login_fail_비밀번호가 맞지 않습니다.");
-  EXPECT_EQ(Ask("login_nobody99;x;;Ver.1.0.1;"), "login_fail_등록되지 않은 아이디입니다.");
+  EXPECT_EQ(Ask("login_demo1234;orvane2025;;Ver.1.0.1;"),
+            "login_fail_아이디 또는 비밀번호가 맞지 않습니다.");
+  EXPECT_EQ(Ask("login_nobody99;x;;Ver.1.0.1;"),
+            "login_fail_아이디 또는 비밀번호가 맞지 않습니다.");
   EXPECT_EQ(Ask("login_demo1234;orvane2024;;Ver.0.9;"), "login_VerDiff");
 }
 
@@ -101,15 +106,56 @@ TEST_F(LoginServiceTest, MalformedAndOversizedDatagramsGetNoReply) {
 TEST_F(LoginServiceTest, AttemptsAreLimitedPerSenderAndRefill) {
   const std::string wrong = "login_demo1234;bad;;Ver.1.0.1;";
   const std::string right = "login_demo1234;orvane2024;;Ver.1.0.1;";
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(Ask(wrong, 7), "login_fail_비밀번호가 맞지 않습니다.");
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(Ask(wrong, 7), "login_fail_아이디 또는 비밀번호가 맞지 않습니다.");
   EXPECT_EQ(Ask(right, 7), "login_fail_시도가 너무 많습니다. 잠시 후 다시 하세요.");
   // Another sender is not held back by the first one's guessing.
   EXPECT_EQ(Ask(right, 8), "login_chrg");
-  // Garbage does not spend attempts.
+  // Garbage does not spend attempts; admissions do not count as failed guesses.
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Ask(right, 9), "login_chrg");
   now += 1s;
-  for (int i = 0; i < 50; ++i) Ask("login_garbage", 7);
-  EXPECT_EQ(Ask(right, 7), "login_chrg");
+  for (int i = 0; i < 50; ++i) Ask("login_garbage", 9);
+  EXPECT_EQ(Ask(right, 9), "login_chrg");
+  EXPECT_EQ(Ask(right, 9), "login_fail_시도가 너무 많습니다. 잠시 후 다시 하세요.");
+  // Sender 7 guessed wrong five times: it waits for its failure count to refill, not 1 s.
   EXPECT_EQ(Ask(right, 7), "login_fail_시도가 너무 많습니다. 잠시 후 다시 하세요.");
+  now += 60s;
+  EXPECT_EQ(Ask(right, 7), "login_chrg");
+}
+
+TEST_F(LoginServiceTest, GuessesAtOneIdFromManySendersAreThrottledButNotItsKnownAddress) {
+  const std::string wrong = "login_demo1234;bad;;Ver.1.0.1;";
+  const std::string right = "login_demo1234;orvane2024;;Ver.1.0.1;";
+  ASSERT_EQ(Ask("joincl_member55;secret55;홍길동;01012345678;;;;Ver.1.0.1;", 500),
+            "joincl_joinsuccess");
+  EXPECT_EQ(Ask(right, 1), "login_chrg");  // address 1 is now known for demo1234
+  // Each forged sender guesses once, well within its own limits.
+  for (std::uint32_t sender = 100; sender < 110; ++sender) EXPECT_EQ(Ask(wrong, sender), kWrong);
+  for (std::uint32_t sender = 110; sender < 140; ++sender) EXPECT_EQ(Ask(wrong, sender), kLater);
+  EXPECT_EQ(Ask(right, 200), kLater);  // even the right password, from a new address
+  EXPECT_EQ(Ask(right, 1), "login_chrg");
+  EXPECT_EQ(Ask("login_member55;secret55;;Ver.1.0.1;", 300), "login_chrg");
+  // An unknown ID is throttled and answered like a wrong password.
+  for (std::uint32_t sender = 400; sender < 410; ++sender) {
+    EXPECT_EQ(Ask("login_nobody77;x;;Ver.1.0.1;", sender), kWrong);
+  }
+  EXPECT_EQ(Ask("login_nobody77;x;;Ver.1.0.1;", 410), kLater);
+  now += 30s;
+  EXPECT_EQ(Ask(right, 201), "login_chrg");
+}
+
+TEST_F(LoginServiceTest, SignUpRefusesCaseVariantsAndControlCharacters) {
+  EXPECT_EQ(Ask("joincl_DEMO1234;secret;홍길동;01012345678;;;;Ver.1.0.1;"),
+            "joincl_premember_이미 사용 중인 아이디입니다.");
+  const std::string invalid = "joincl_premember_입력한 정보가 올바르지 않습니다.";
+  EXPECT_EQ(Ask("joincl_member66;secret;a\x01b;01012345678;;;;Ver.1.0.1;"), invalid);
+  EXPECT_EQ(Ask("joincl_member66;secret;홍길동;0101234\t678;;;;Ver.1.0.1;"), invalid);
+  EXPECT_EQ(Ask("joincl_member66;secret;김;0101234567;;;;Ver.1.0.1;"), invalid);
+  EXPECT_EQ(Ask("joincl_member66;secret;김;01012345678;;;;Ver.1.0.1;"), "joincl_joinsuccess");
+  EXPECT_EQ(Ask("joincl_Member66;secret;김;01012345678;;;;Ver.1.0.1;", 2),
+            "joincl_premember_이미 사용 중인 아이디입니다.");
+  EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(LoginServiceDatabase, ExistingDatabaseKeepsMembersAndIsNotReseeded) {

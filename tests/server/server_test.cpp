@@ -139,6 +139,27 @@ TEST_F(ContentServer, BoundsTheRequestHead) {
   EXPECT_EQ(count, 2u);
 }
 
+TEST_F(ContentServer, OverlappingRangesGetTheFileOnceAndSeriesAreNotCompressed) {
+  const std::string file = test::ReadFile(test::SampleRoot() / "orvane_img" / "Orvane_Login.bmp");
+  std::string ranges = "Range: bytes=0-" + std::to_string(file.size() - 1);
+  for (int i = 1; i < 1000; ++i) ranges += ",0-" + std::to_string(file.size() - 1 - i);
+  const std::string reply =
+      RawExchange(port(), "GET /orvane_img/Orvane_Login.bmp HTTP/1.1\r\nHost: x\r\n" + ranges +
+                              "\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(StatusOf(reply), 200);
+  EXPECT_EQ(BodyOf(reply), file);
+  // A few ranges that do not overlap are still served as ranges.
+  const std::string two = RawExchange(port(),
+                                      "GET /orvane_data/10001.txt HTTP/1.1\r\nHost: x\r\n"
+                                      "Range: bytes=0-9,20-29\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(StatusOf(two), 206);
+  const std::string series =
+      RawExchange(port(),
+                  "GET /orvane_data/10001.txt HTTP/1.1\r\nHost: x\r\nAccept-Encoding: br, gzip\r\n"
+                  "Connection: close\r\n\r\n");
+  EXPECT_EQ(BodyOf(series), test::ReadFile(test::SampleRoot() / "orvane_data" / "10001.txt"));
+}
+
 TEST_F(ContentServer, ListsTheUpdateFolderInTheUpdatersShape) {
   for (const std::string target : {"/UpdateFiles/", "/UpdateFiles"}) {
     const std::string reply = Get(port(), target);
