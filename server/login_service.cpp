@@ -14,8 +14,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/login_protocol.h"
 #include "data/text_codec.h"
+#include "protocol/login_protocol.h"
 
 namespace orvane::server {
 namespace {
@@ -240,7 +240,7 @@ void LoginService::SendReply(const std::string& reply, std::uint32_t address, st
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = htonl(address);
   to.sin_port = htons(port);
-  std::string datagram = app::WireDatagram(reply);
+  std::string datagram = protocol::WireDatagram(reply);
   if (sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
              reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0) {
     ++replied_;
@@ -249,7 +249,7 @@ void LoginService::SendReply(const std::string& reply, std::uint32_t address, st
 
 void LoginService::Receive(std::stop_token stop) {
   // One byte more than a request may have, so an oversized datagram is recognised.
-  std::array<char, app::kDatagramSize + 1> buffer{};
+  std::array<char, protocol::kDatagramSize + 1> buffer{};
   while (!stop.stop_requested()) {
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, 100) <= 0) continue;
@@ -259,7 +259,8 @@ void LoginService::Receive(std::stop_token stop) {
                          reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (n < 0) continue;
     ++received_;
-    if (static_cast<std::size_t>(n) > app::kDatagramSize || from.sin_family != AF_INET) continue;
+    if (static_cast<std::size_t>(n) > protocol::kDatagramSize || from.sin_family != AF_INET)
+      continue;
     std::uint32_t address = ntohl(from.sin_addr.s_addr);
     std::uint16_t port = ntohs(from.sin_port);
     Sorted sorted =
@@ -330,8 +331,8 @@ std::optional<std::string> LoginService::HandleDatagram(std::string_view datagra
 
 LoginService::Sorted LoginService::Sort(std::string_view datagram, std::uint32_t sender,
                                         Clock::time_point now) {
-  if (datagram.size() > app::kDatagramSize || !store_) return {};
-  std::string_view text = app::DatagramText(datagram);
+  if (datagram.size() > protocol::kDatagramSize || !store_) return {};
+  std::string_view text = protocol::DatagramText(datagram);
   bool login = text.starts_with(kLoginPrefix);
   bool join = text.starts_with(kJoinPrefix);
   if (!login && !join) return {};
@@ -340,7 +341,8 @@ LoginService::Sorted LoginService::Sort(std::string_view datagram, std::uint32_t
   if (!SplitFields(body, 1, login ? 2 : 6)) return {};
   if (!TakeAttempt(sender, now)) {
     return {Reply(login ? "login" : "joincl",
-                  login ? app::status::kRefused : app::status::kAlreadyMember, kTooManyAttempts),
+                  login ? protocol::status::kRefused : protocol::status::kAlreadyMember,
+                  kTooManyAttempts),
             std::nullopt};
   }
   return login ? SortLogin(body) : SortJoin(body);
@@ -349,9 +351,9 @@ LoginService::Sorted LoginService::Sort(std::string_view datagram, std::uint32_t
 LoginService::Sorted LoginService::SortLogin(std::string_view body) {
   // id ; password ; adapter ; version
   std::vector<std::string_view> f = *SplitFields(body, 1, 2);
-  if (f[3] != options_.clientVersion) return {Reply("login", app::status::kNewVersion), {}};
+  if (f[3] != options_.clientVersion) return {Reply("login", protocol::status::kNewVersion), {}};
   std::optional<std::string> hash = store_->PasswordHash(f[0]);
-  if (!hash) return {Reply("login", app::status::kRefused, kUnknownId), {}};
+  if (!hash) return {Reply("login", protocol::status::kRefused, kUnknownId), {}};
   return {std::nullopt, Work{true, std::string(body), std::move(*hash)}};
 }
 
@@ -359,12 +361,12 @@ LoginService::Sorted LoginService::SortJoin(std::string_view body) {
   // id ; password ; name ; phone ; (empty) ; (empty) ; adapter ; version
   std::vector<std::string_view> f = *SplitFields(body, 1, 6);
   std::string_view id = f[0], password = f[1], name = f[2], phone = f[3], adapter = f[6];
-  bool idOk = !app::CheckIdText(id) && id.size() >= 7 && id.size() <= 64;
+  bool idOk = !protocol::CheckIdText(id) && id.size() >= 7 && id.size() <= 64;
   if (!idOk || password.size() < 6 || name.size() < 2 || phone.size() != 11 ||
       adapter.size() > 64) {
-    return {Reply("joincl", app::status::kAlreadyMember, kFormInvalid), {}};
+    return {Reply("joincl", protocol::status::kAlreadyMember, kFormInvalid), {}};
   }
-  if (store_->Exists(id)) return {Reply("joincl", app::status::kAlreadyMember, kIdTaken), {}};
+  if (store_->Exists(id)) return {Reply("joincl", protocol::status::kAlreadyMember, kIdTaken), {}};
   return {std::nullopt, Work{false, std::string(body), {}}};
 }
 
@@ -372,20 +374,20 @@ std::string LoginService::Finish(const Work& work) {
   if (work.login) {
     std::string_view password = (*SplitFields(work.body, 1, 2))[1];
     if (crypto_pwhash_str_verify(work.storedHash.c_str(), password.data(), password.size()) != 0) {
-      return Reply("login", app::status::kRefused, kWrongPassword);
+      return Reply("login", protocol::status::kRefused, kWrongPassword);
     }
-    return Reply("login", app::status::kAdmitted);
+    return Reply("login", protocol::status::kAdmitted);
   }
   std::vector<std::string_view> f = *SplitFields(work.body, 1, 6);
   switch (store_->Add(f[0], f[1], DecodeCp949(f[2]), DecodeCp949(f[3]), DecodeCp949(f[6]))) {
     case MemberStore::AddResult::kAdded:
-      return Reply("joincl", app::status::kRegistered);
+      return Reply("joincl", protocol::status::kRegistered);
     case MemberStore::AddResult::kTaken:
-      return Reply("joincl", app::status::kAlreadyMember, kIdTaken);
+      return Reply("joincl", protocol::status::kAlreadyMember, kIdTaken);
     case MemberStore::AddResult::kFailed:
       break;
   }
-  return Reply("joincl", app::status::kAlreadyMember, kServerTrouble);
+  return Reply("joincl", protocol::status::kAlreadyMember, kServerTrouble);
 }
 
 }  // namespace orvane::server

@@ -1,4 +1,4 @@
-#include "app/login_protocol.h"
+#include "protocol/login_protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "app/adapter_mac.h"
 
-namespace orvane::app {
+namespace orvane::protocol {
 namespace {
 
 TEST(LoginMessage, FieldsInOrderEachFollowedBySemicolon) {
@@ -119,4 +119,4 @@ TEST(AdapterText, FirstEthernetElseLastElseEmpty) {
 }
 
 }  // namespace
-}  // namespace orvane::app
+}  // namespace orvane::protocol
