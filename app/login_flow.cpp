@@ -23,7 +23,7 @@ SendResult RunExchange(LoginContext& context, std::string_view message, bool cle
   result.status = exchange.status;
   if (exchange.status == ExchangeStatus::kReplied) {
     // "_" never occurs inside a CP949 double-byte character, so splitting first is safe.
-    LoginReply raw = ParseReply(exchange.replyText);
+    protocol::LoginReply raw = protocol::ParseReply(exchange.replyText);
     result.reply.firstField = DecodeCp949(raw.firstField);
     result.reply.ReplyStatus = DecodeCp949(raw.ReplyStatus);
     result.reply.ReplyDetail = DecodeCp949(raw.ReplyDetail);
@@ -40,13 +40,14 @@ std::string Joined(std::string_view a, std::string_view b) {
 }  // namespace
 
 SendResult SendLogin(LoginContext& context, std::string_view id, std::string_view password) {
-  std::string message = BuildLoginMessage(id, password, AdapterText(context), context.versionText);
+  std::string message =
+      protocol::BuildLoginMessage(id, password, AdapterText(context), context.versionText);
   return RunExchange(context, message, true);
 }
 
 LoginOutcome LoginButton(LoginContext& context, LoginUi& ui, std::string_view id,
                          std::string_view password) {
-  if (auto problem = CheckIdText(id)) {
+  if (auto problem = protocol::CheckIdText(id)) {
     ui.ShowMessage(*problem);
     return LoginOutcome::kInvalidId;
   }
@@ -55,27 +56,27 @@ LoginOutcome LoginButton(LoginContext& context, LoginUi& ui, std::string_view id
   ui.SaveIdSetting();
   SendResult sent = SendLogin(context, id, password);
   if (sent.status == ExchangeStatus::kSendFailed) {
-    ui.ShowMessage(text::kLoginSendFailed);
+    ui.ShowMessage(protocol::text::kLoginSendFailed);
     return LoginOutcome::kSendFailed;
   }
   if (sent.status == ExchangeStatus::kNoAnswer) {
-    ui.ShowMessage(text::kNoAnswer);
+    ui.ShowMessage(protocol::text::kNoAnswer);
     return LoginOutcome::kNoAnswer;
   }
   const std::string& status = sent.reply.ReplyStatus;
-  if (status == status::kNewVersion) {
-    ui.ShowMessage(Joined(text::kNewVersion, text::kAutoUpdate));
+  if (status == protocol::status::kNewVersion) {
+    ui.ShowMessage(Joined(protocol::text::kNewVersion, protocol::text::kAutoUpdate));
     return LoginOutcome::kNewVersion;
   }
-  if (status == status::kRefused) {
-    ui.ShowMessage(Joined(text::kLoginFailed, sent.reply.ReplyDetail));
-    ui.Pause(kRefusalPause);
+  if (status == protocol::status::kRefused) {
+    ui.ShowMessage(Joined(protocol::text::kLoginFailed, sent.reply.ReplyDetail));
+    ui.Pause(protocol::kRefusalPause);
     ui.SaveIdSetting();
     return LoginOutcome::kRefused;
   }
   ui.SaveIdSetting();
-  if (status == status::kAdmitted) {
-    context.loginMarker = std::string(kLoginMarker);
+  if (status == protocol::status::kAdmitted) {
+    context.loginMarker = std::string(protocol::kLoginMarker);
     return LoginOutcome::kAdmitted;
   }
   return LoginOutcome::kNotAdmitted;
@@ -84,50 +85,50 @@ LoginOutcome LoginButton(LoginContext& context, LoginUi& ui, std::string_view id
 bool ReLogin(LoginContext& context, LoginUi& ui) {
   SendResult sent = SendLogin(context, context.userId, context.userPassword);
   if (sent.status == ExchangeStatus::kSendFailed) {
-    ui.ShowMessage(text::kLoginSendFailed);
+    ui.ShowMessage(protocol::text::kLoginSendFailed);
     return false;
   }
   if (sent.status == ExchangeStatus::kNoAnswer) {
-    ui.ShowMessage(text::kNoAnswer);
+    ui.ShowMessage(protocol::text::kNoAnswer);
     return false;
   }
   const std::string& status = sent.reply.ReplyStatus;
-  if (status == status::kNewVersion) {
-    ui.ShowMessage(Joined(text::kNewVersion, text::kRestart));
+  if (status == protocol::status::kNewVersion) {
+    ui.ShowMessage(Joined(protocol::text::kNewVersion, protocol::text::kRestart));
     return false;
   }
-  if (status == status::kRefused) {
-    ui.ShowMessage(Joined(text::kLoginFailed, sent.reply.ReplyDetail));
+  if (status == protocol::status::kRefused) {
+    ui.ShowMessage(Joined(protocol::text::kLoginFailed, sent.reply.ReplyDetail));
     return false;
   }
-  return status == status::kAdmitted;
+  return status == protocol::status::kAdmitted;
 }
 
-JoinOutcome JoinButton(LoginContext& context, LoginUi& ui, const JoinForm& form) {
-  if (auto problem = CheckJoinForm(form)) {
+JoinOutcome JoinButton(LoginContext& context, LoginUi& ui, const protocol::JoinForm& form) {
+  if (auto problem = protocol::CheckJoinForm(form)) {
     ui.ShowMessage(*problem);
     return JoinOutcome::kInvalidForm;
   }
-  std::string message = BuildJoinMessage(form, AdapterText(context), context.versionText);
+  std::string message = protocol::BuildJoinMessage(form, AdapterText(context), context.versionText);
   SendResult sent = RunExchange(context, message, false);
   if (sent.status == ExchangeStatus::kSendFailed) {
-    ui.ShowMessage(text::kJoinSendFailed);
+    ui.ShowMessage(protocol::text::kJoinSendFailed);
     return JoinOutcome::kSendFailed;
   }
   if (sent.status == ExchangeStatus::kNoAnswer) {
-    ui.ShowMessage(text::kNoAnswer);
+    ui.ShowMessage(protocol::text::kNoAnswer);
     return JoinOutcome::kNoAnswer;
   }
   const std::string& status = sent.reply.ReplyStatus;
-  if (status == status::kAlreadyMember) {
-    std::string shown(text::kJoinRefused);
+  if (status == protocol::status::kAlreadyMember) {
+    std::string shown(protocol::text::kJoinRefused);
     if (!sent.reply.ReplyDetail.empty()) shown += " " + sent.reply.ReplyDetail;
     ui.ShowMessage(shown);
-    ui.Pause(kRefusalPause);
+    ui.Pause(protocol::kRefusalPause);
     return JoinOutcome::kRefused;
   }
-  if (status == status::kRegistered) {
-    ui.ShowMessage(text::kJoinSucceeded);
+  if (status == protocol::status::kRegistered) {
+    ui.ShowMessage(protocol::text::kJoinSucceeded);
     return JoinOutcome::kRegistered;
   }
   return JoinOutcome::kOther;

@@ -5,17 +5,17 @@
 #include <string>
 #include <string_view>
 
-#include "app/login_protocol.h"
 #include "app/login_transport.h"
+#include "protocol/login_protocol.h"
 
 namespace orvane::app {
 
 // The login-related process-wide values, alive for the whole run.
 struct LoginContext {
   LoginTransport* transport = nullptr;  // null when the socket could not be made
-  std::string versionText{kVersionText};
+  std::string versionText{protocol::kVersionText};
   std::function<std::string()> adapterText;  // `AdapterMacText` unless a test sets another
-  std::chrono::milliseconds receiveTimeout = kReceiveTimeout;
+  std::chrono::milliseconds receiveTimeout = protocol::kReceiveTimeout;
   std::string userId;
   std::string userPassword;
   std::string loginMarker;
@@ -32,7 +32,7 @@ class LoginUi {
 
 struct SendResult {
   ExchangeStatus status = ExchangeStatus::kNoAnswer;
-  LoginReply reply;  // UTF-8 fields; empty unless replied
+  protocol::LoginReply reply;  // UTF-8 fields; empty unless replied
 };
 
 // One login exchange with the receive time-out set back to none afterwards.
@@ -60,6 +60,6 @@ bool ReLogin(LoginContext& context, LoginUi& ui);
 enum class JoinOutcome { kInvalidForm, kSendFailed, kNoAnswer, kRefused, kRegistered, kOther };
 
 // The sign-up button: the checks, the registration exchange and its messages.
-JoinOutcome JoinButton(LoginContext& context, LoginUi& ui, const JoinForm& form);
+JoinOutcome JoinButton(LoginContext& context, LoginUi& ui, const protocol::JoinForm& form);
 
 }  // namespace orvane::app

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/login_protocol.h"
 #include "app/qt/plinthview_app.h"
+#include "protocol/login_protocol.h"
 #ifdef ORVANE_WITH_WEBENGINE
 #include "app/qt/web_engine_view.h"
 #endif
@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.version) {
-    std::printf("%.*s\n", static_cast<int>(kVersionText.size()), kVersionText.data());
+    std::printf("%.*s\n", static_cast<int>(orvane::protocol::kVersionText.size()),
+                orvane::protocol::kVersionText.data());
     return 0;
   }
   // Zentrel, started on a version change, finds the same service through the environment.

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/login_protocol.h"
+#include "protocol/login_protocol.h"
 
 namespace orvane::app {
 namespace {
@@ -25,9 +25,9 @@ std::optional<std::string_view> OptionValue(std::span<const std::string_view> ar
 }
 
 HostPort LoginHostFrom(std::string_view option, std::string_view env) {
-  if (auto host = ParseHostPort(option, kLoginPort)) return *host;
-  if (auto host = ParseHostPort(env, kLoginPort)) return *host;
-  return HostPort{std::string(kDefaultLoginHost), kLoginPort};
+  if (auto host = ParseHostPort(option, protocol::kLoginPort)) return *host;
+  if (auto host = ParseHostPort(env, protocol::kLoginPort)) return *host;
+  return HostPort{std::string(kDefaultLoginHost), protocol::kLoginPort};
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ StartupOptions ParseStartupOptions(std::span<const std::string_view> args,
       }
     } else if (auto v = OptionValue(args, i, kLoginHostOption, options.error)) {
       loginValue = *v;
-      if (!ParseHostPort(loginValue, kLoginPort)) {
+      if (!ParseHostPort(loginValue, protocol::kLoginPort)) {
         options.error = "bad " + std::string(kLoginHostOption) + " value: " + loginValue;
       }
     } else if (options.error.empty()) {

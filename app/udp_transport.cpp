@@ -8,7 +8,7 @@
 #include <array>
 #include <cerrno>
 
-#include "app/login_protocol.h"
+#include "protocol/login_protocol.h"
 
 namespace orvane::app {
 
@@ -35,7 +35,7 @@ bool UdpTransport::Resolve(const std::string& host, std::uint16_t port) {
 }
 
 void UdpTransport::DropPendingDatagrams() {
-  std::array<char, kDatagramSize> sink{};
+  std::array<char, protocol::kDatagramSize> sink{};
   while (recv(fd_, sink.data(), sink.size(), MSG_DONTWAIT) >= 0) {
   }
 }
@@ -48,7 +48,7 @@ ExchangeResult UdpTransport::Exchange(std::string_view wireText) {
   }
   // A late reply to an earlier, timed-out request must not answer this one.
   DropPendingDatagrams();
-  std::string datagram = WireDatagram(wireText);
+  std::string datagram = protocol::WireDatagram(wireText);
   if (sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
              reinterpret_cast<const sockaddr*>(&server_), sizeof server_) < 0) {
     result.status = ExchangeStatus::kSendFailed;
@@ -56,7 +56,7 @@ ExchangeResult UdpTransport::Exchange(std::string_view wireText) {
   }
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + timeout_;
-  std::array<char, kDatagramSize> reply{};
+  std::array<char, protocol::kDatagramSize> reply{};
   for (;;) {
     int waitMs = -1;
     if (timeout_.count() > 0) {
@@ -83,8 +83,8 @@ ExchangeResult UdpTransport::Exchange(std::string_view wireText) {
       continue;
     }
     result.status = ExchangeStatus::kReplied;
-    result.replyText =
-        std::string(DatagramText(std::string_view(reply.data(), static_cast<std::size_t>(n))));
+    result.replyText = std::string(
+        protocol::DatagramText(std::string_view(reply.data(), static_cast<std::size_t>(n))));
     return result;
   }
 }

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "app/login_flow.h"
-#include "app/login_protocol.h"
 #include "app/udp_transport.h"
+#include "protocol/login_protocol.h"
 #include "server/login_service.h"
 
 namespace {
@@ -60,9 +60,9 @@ struct Flooder {
   }
   void Send() {
     for (int i = 0; i < kDatagramsPerSender; ++i) {
-      std::string guess = orvane::app::BuildLoginMessage(
+      std::string guess = orvane::protocol::BuildLoginMessage(
           orvane::server::kDemoMemberId, "guess" + std::to_string(i), "", "Ver.1.0.1");
-      std::string datagram = orvane::app::WireDatagram(guess);
+      std::string datagram = orvane::protocol::WireDatagram(guess);
       send(fd, datagram.data(), datagram.size(), 0);
     }
   }

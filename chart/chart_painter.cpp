@@ -4,12 +4,13 @@
 #include <mutex>
 #include <string>
 
+#include "chart/palette.h"
+
 namespace orvane {
 namespace {
 
 constexpr Pen kBlackPen{Rgb(0, 0, 0), 1, PenStyle::Solid, PenCap::Round};
 constexpr Pen kGridPen{Rgb(200, 200, 200), 1, PenStyle::Dotted, PenCap::Round};
-constexpr ColorRef kHighlightColor = Rgb(151, 202, 255);
 constexpr ColorRef kTitleColor = Rgb(255, 153, 205);
 constexpr ColorRef kSubtitleColor = Rgb(0, 128, 0);
 constexpr int kLegendX = 20;
@@ -35,11 +36,6 @@ constexpr std::array<LegendLine, 4> kMomentumLegend{{
     {170, Rgb(255, 0, 255), "一 Sonar Momentum"},
     {210, Rgb(0, 0, 0), "一 Parabolic"},
 }};
-
-constexpr std::array<ColorRef, 10> kCompareColors{
-    Rgb(0, 0, 0),       Rgb(153, 204, 0),   Rgb(255, 153, 204), Rgb(0, 204, 255),
-    Rgb(255, 204, 0),   Rgb(150, 150, 255), Rgb(143, 90, 91),   Rgb(98, 159, 164),
-    Rgb(135, 115, 160), Rgb(240, 100, 100)};
 
 CanvasPoint At(int x, int y) { return {static_cast<double>(x), static_cast<double>(y)}; }
 
@@ -117,8 +113,8 @@ void PaintEmptyFrame(const ChartSettings& settings, Canvas& canvas, int width, i
   DrawBorder(canvas, width, height, settings.bottomMargin);
 }
 
-bool PaintChart(ChartModel& chart, Canvas& canvas, int width, int height,
-                const ChartResources& resources) {
+std::optional<ChartGeometry> PaintChart(ChartModel& chart, Canvas& canvas, int width, int height,
+                                        const ChartResources& resources) {
   std::lock_guard lock(chart.seriesLock);
   const auto keep = static_cast<std::size_t>(std::max(0, chart.view.lastIndex + 1));
   bool anyEmpty = false;
@@ -126,7 +122,7 @@ bool PaintChart(ChartModel& chart, Canvas& canvas, int width, int height,
     if (s.points.size() > keep) s.points.resize(keep);
     anyEmpty = anyEmpty || s.points.empty();
   }
-  if (anyEmpty) return false;
+  if (anyEmpty) return std::nullopt;
 
   const ChartSettings& settings = chart.settings;
   canvas.FillRect({0, 0, width, height}, Rgb(255, 255, 255));
@@ -150,7 +146,7 @@ bool PaintChart(ChartModel& chart, Canvas& canvas, int width, int height,
     if (it->markHighlight) DrawHighlightOver(g, *it, canvas);
   }
   DrawBorder(canvas, width, height, settings.bottomMargin);
-  return true;
+  return g;
 }
 
 }  // namespace orvane

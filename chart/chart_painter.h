@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "chart/canvas.h"
 #include "chart/chart_geometry.h"
@@ -27,9 +28,10 @@ inline constexpr int kBackgroundImageSize = 350;
 void PaintEmptyFrame(const ChartSettings& settings, Canvas& canvas, int width, int height);
 
 // The full paint. Takes seriesLock, cuts every series to lastIndex + 1 points and draws the
-// chart; returns false without drawing when a series is empty after the cut.
-bool PaintChart(ChartModel& chart, Canvas& canvas, int width, int height,
-                const ChartResources& resources);
+// chart; returns the geometry it drew with (for the host's overlays), or nothing without drawing
+// when a series is empty after the cut.
+std::optional<ChartGeometry> PaintChart(ChartModel& chart, Canvas& canvas, int width, int height,
+                                        const ChartResources& resources);
 
 // Draws one series by its style against its pane; unknown styles draw nothing.
 void DrawSeries(const ChartGeometry& geometry, const ChartSeries& series, Canvas& canvas);

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "chart/chart_painter.h"
+#include "chart/palette.h"
 
 namespace orvane {
 namespace {
 
 constexpr int kTwoYearPoints = 24;
 constexpr double kLinkCircleRadius = 10.0;
-constexpr ColorRef kHighlightColor = Rgb(151, 202, 255);
 
 // The series' pane, range and lift bound together for one renderer.
 struct SeriesFrame {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/login_protocol.h"
+#include "protocol/login_protocol.h"
 #include "server/login_service.h"
 
 namespace {
@@ -30,6 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint32_t sender = size > 0 ? data[0] : 0;
   auto reply =
       Service().HandleDatagram(datagram, sender, orvane::server::LoginService::Clock::now());
-  if (reply && reply->size() >= orvane::app::kDatagramSize) __builtin_trap();
+  if (reply && reply->size() >= orvane::protocol::kDatagramSize) __builtin_trap();
   return 0;
 }

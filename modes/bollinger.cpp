@@ -1,5 +1,6 @@
 #include <array>
 
+#include "chart/palette.h"
 #include "modes/indicator_series.h"
 #include "modes/modes.h"
 #include "modes/periods.h"
@@ -65,12 +66,12 @@ const std::array<SeriesRow, 21>& BollingerSeries() {
                 .baseLift = kPriceLift,
                 .name = "Parabolic"},
        .values = IndicatorLine(kSarPlot)},
-      PriceLine(LineOf(MeanSlot(0)), Rgb(255, 153, 0), "12개월 평균"),
-      PriceLine(LineOf(MeanSlot(1)), Rgb(153, 204, 0), "36개월 평균"),
-      PriceLine(LineOf(MeanSlot(2)), Rgb(255, 153, 204), "60개월 평균"),
-      PriceLine(LineOf(MeanSlot(3)), Rgb(0, 204, 255), "120개월 평균"),
-      PriceLine(LineOf(MeanSlot(4)), Rgb(255, 204, 0), "180개월 평균"),
-      PriceLine(LineOf(MeanSlot(5)), Rgb(150, 150, 255), "24개월 평균"),
+      PriceLine(LineOf(MeanSlot(0)), kMeanLineColors[0], "12개월 평균"),
+      PriceLine(LineOf(MeanSlot(1)), kMeanLineColors[1], "36개월 평균"),
+      PriceLine(LineOf(MeanSlot(2)), kMeanLineColors[2], "60개월 평균"),
+      PriceLine(LineOf(MeanSlot(3)), kMeanLineColors[3], "120개월 평균"),
+      PriceLine(LineOf(MeanSlot(4)), kMeanLineColors[4], "180개월 평균"),
+      PriceLine(LineOf(MeanSlot(5)), kMeanLineColors[5], "24개월 평균"),
       PriceLine(IndicatorLine(kBollingerMean), kBollingerGreen, "Bollinger 중심선", 3),
       PriceLine(IndicatorLine(kBollingerUpper), kBollingerGreen, "Bollinger 상단", 2),
       PriceLine(IndicatorLine(kBollingerLower), kBollingerGreen, "Bollinger 하단", 2),

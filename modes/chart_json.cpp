@@ -82,13 +82,8 @@ json DumpMode(int mode, const PipelineInputs& in) {
 }
 
 json DumpDashboard(const DataTable& table, const DashboardInputs& in) {
-  std::array<ChartModel, kDashboardChartCount> models;
-  DashboardCharts charts;
-  for (std::size_t i = 0; i < models.size(); ++i) {
-    models[i].Attach();
-    charts[i] = &models[i];
-  }
-  PrepareDashboardCharts(charts);
+  DashboardModels dashboard;
+  const DashboardCharts& charts = dashboard.charts;
   BuildDashboard(table, in, charts);
   PipelineInputs shown;
   shown.scaleChoice = in.scaleChoice;

@@ -1,11 +1,11 @@
 #include <array>
 
+#include "chart/palette.h"
 #include "modes/modes.h"
 
 namespace orvane {
 namespace {
 
-constexpr ColorRef kRed = Rgb(255, 0, 0);
 // A compared value below this (an empty column, or under the log scale a value of 1 or less)
 // is a gap.
 constexpr double kMinCompared = 1e-8;
@@ -17,8 +17,10 @@ constexpr std::array<int, 15> kLogSlots = {kOpen,           kHigh,           kLo
                                            FurtherValue(5), FurtherValue(6), FurtherValue(7),
                                            FurtherValue(8), FurtherValue(9), FurtherValue(10)};
 
-SeriesRow Compared(int n, ColorRef color, int width) {
-  return {.look = {.style = SeriesStyle::Line, .color = color, .width = width},
+SeriesRow Compared(int n, int width) {
+  return {.look = {.style = SeriesStyle::Line,
+                   .color = kCompareColors[static_cast<std::size_t>(n - 1)],
+                   .width = width},
           .values = LineOf(FurtherValue(n), kMinCompared)};
 }
 
@@ -33,23 +35,17 @@ const std::array<SeriesRow, 12>& CompareSeries() {
   static const std::array<SeriesRow, 12> rows = {{
       PriceCandles(),
       // The first compared line is the companion field, drawn black and wide.
-      Compared(1, Rgb(0, 0, 0), 4),
-      Compared(2, Rgb(153, 204, 0), 2),
-      Compared(3, Rgb(255, 153, 204), 2),
-      Compared(4, Rgb(0, 204, 255), 2),
-      Compared(5, Rgb(255, 204, 0), 2),
-      Compared(6, Rgb(150, 150, 255), 2),
-      Compared(7, Rgb(143, 90, 91), 2),
-      Compared(8, Rgb(98, 159, 164), 2),
-      Compared(9, Rgb(135, 115, 160), 2),
-      Compared(10, Rgb(240, 100, 100), 2),
-      {.look = {.style = SeriesStyle::FlaggedCandle,
-                .color = kRed,
-                .upColor = Rgb(255, 153, 205),
-                .downColor = Rgb(153, 204, 0),
-                .inMainRange = true,
-                .inLowerPane = true},
-       .values = AlwaysValid(VolumeBars())},
+      Compared(1, 4),
+      Compared(2, 2),
+      Compared(3, 2),
+      Compared(4, 2),
+      Compared(5, 2),
+      Compared(6, 2),
+      Compared(7, 2),
+      Compared(8, 2),
+      Compared(9, 2),
+      Compared(10, 2),
+      MonthlyVolumeBars(AlwaysValid(VolumeBars())),
   }};
   return rows;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "chart/palette.h"
 #include "data/series_reader.h"
 #include "modes/periods.h"
 
@@ -28,39 +29,39 @@ SeriesRow MeanLine(RecordPeriod period, std::size_t k, ColorRef color) {
 
 std::vector<SeriesRow> MonthlyRows() {
   return {PriceCandles(),
-          MeanLine(RecordPeriod::Month, 0, Rgb(255, 153, 0)),
-          MeanLine(RecordPeriod::Month, 1, Rgb(153, 204, 0)),
-          MeanLine(RecordPeriod::Month, 2, Rgb(255, 153, 204)),
-          MeanLine(RecordPeriod::Month, 3, Rgb(0, 204, 255)),
-          MeanLine(RecordPeriod::Month, 4, Rgb(255, 204, 0)),
-          MeanLine(RecordPeriod::Month, 5, Rgb(150, 150, 255)),
-          {.look = {.style = SeriesStyle::Line, .color = Rgb(0, 128, 0), .width = 2},
+          MeanLine(RecordPeriod::Month, 0, kMeanLineColors[0]),
+          MeanLine(RecordPeriod::Month, 1, kMeanLineColors[1]),
+          MeanLine(RecordPeriod::Month, 2, kMeanLineColors[2]),
+          MeanLine(RecordPeriod::Month, 3, kMeanLineColors[3]),
+          MeanLine(RecordPeriod::Month, 4, kMeanLineColors[4]),
+          MeanLine(RecordPeriod::Month, 5, kMeanLineColors[5]),
+          {.look = {.style = SeriesStyle::Line, .color = kCompanionColor, .width = 2},
            .values = CompanionLine()},
           MonthlyVolumeBars()};
 }
 
 std::vector<SeriesRow> QuarterlyRows() {
   return {PriceCandles(),
-          MeanLine(RecordPeriod::Quarter, 0, Rgb(255, 153, 0)),
-          MeanLine(RecordPeriod::Quarter, 1, Rgb(153, 204, 0)),
-          MeanLine(RecordPeriod::Quarter, 2, Rgb(255, 153, 204)),
-          MeanLine(RecordPeriod::Quarter, 3, Rgb(0, 204, 255)),
-          MeanLine(RecordPeriod::Quarter, 4, Rgb(255, 204, 0)),
-          MeanLine(RecordPeriod::Quarter, 5, Rgb(150, 150, 255)),
+          MeanLine(RecordPeriod::Quarter, 0, kMeanLineColors[0]),
+          MeanLine(RecordPeriod::Quarter, 1, kMeanLineColors[1]),
+          MeanLine(RecordPeriod::Quarter, 2, kMeanLineColors[2]),
+          MeanLine(RecordPeriod::Quarter, 3, kMeanLineColors[3]),
+          MeanLine(RecordPeriod::Quarter, 4, kMeanLineColors[4]),
+          MeanLine(RecordPeriod::Quarter, 5, kMeanLineColors[5]),
           MonthlyVolumeBars()};
 }
 
 // The yearly chart draws the change unscaled in its own pane, with no volume and no year body.
 std::vector<SeriesRow> YearlyRows(bool labelled) {
   return {PriceCandles(),
-          MeanLine(RecordPeriod::Year, 0, Rgb(153, 204, 0)),
-          MeanLine(RecordPeriod::Year, 1, Rgb(255, 153, 204)),
-          MeanLine(RecordPeriod::Year, 2, Rgb(0, 204, 255)),
-          MeanLine(RecordPeriod::Year, 3, Rgb(255, 204, 0)),
+          MeanLine(RecordPeriod::Year, 0, kMeanLineColors[1]),
+          MeanLine(RecordPeriod::Year, 1, kMeanLineColors[2]),
+          MeanLine(RecordPeriod::Year, 2, kMeanLineColors[3]),
+          MeanLine(RecordPeriod::Year, 3, kMeanLineColors[4]),
           {.look = {.style = SeriesStyle::FlaggedCandle,
                     .color = kRed,
-                    .upColor = Rgb(255, 153, 205),
-                    .downColor = Rgb(153, 204, 0),
+                    .upColor = kRisingBarColor,
+                    .downColor = kFallingBarColor,
                     .inMainRange = true,
                     .inLowerPane = true},
            .values = ChangeBars(labelled)}};
@@ -118,6 +119,14 @@ void PrepareDashboardCharts(const DashboardCharts& charts) {
     chart->settings.bottomMargin = kBottomMargin;
     chart->settings.lowerPaneRatio = kLowerPaneRatio;
   }
+}
+
+DashboardModels::DashboardModels() {
+  for (std::size_t i = 0; i < models.size(); ++i) {
+    models[i].Attach();
+    charts[i] = &models[i];
+  }
+  PrepareDashboardCharts(charts);
 }
 
 ChartFonts DashboardChartFonts(std::size_t chart) {

@@ -47,6 +47,17 @@ using DashboardCharts = std::array<ChartModel*, kDashboardChartCount>;
 
 // What the dashboard sets on its charts once, when it creates them.
 void PrepareDashboardCharts(const DashboardCharts& charts);
+// The dashboard's three charts without its window (for the tools): attached models prepared as
+// the dashboard prepares them.
+struct DashboardModels {
+  DashboardModels();
+  DashboardModels(const DashboardModels&) = delete;
+  DashboardModels& operator=(const DashboardModels&) = delete;
+
+  std::array<ChartModel, kDashboardChartCount> models;
+  DashboardCharts charts;  // the models, in order
+};
+
 // Title fonts: 50 pixels over the monthly chart, 40 over the other two; subtitles 15 pixels.
 ChartFonts DashboardChartFonts(std::size_t chart);
 

@@ -6,7 +6,6 @@
 namespace orvane {
 namespace {
 
-constexpr ColorRef kRed = Rgb(255, 0, 0);
 constexpr ColorRef kBlue = Rgb(0, 0, 255);
 constexpr ColorRef kConversionGold = Rgb(255, 204, 0);
 constexpr ColorRef kBaseSky = Rgb(0, 204, 255);
@@ -52,13 +51,7 @@ const std::array<SeriesRow, 5>& HighLowSeries() {
       Line(kBaseSky, 1, NonNegativeLine(kIchimokuBase), "기준선 (고저)"),
       Line(kSpan1Magenta, 1, IndicatorLine(kIchimokuSpan1Shifted), "선행스팬1 (고저)"),
       Line(kBlue, 1, IndicatorLine(kIchimokuSpan2Shifted), "선행스팬2 (고저)"),
-      {.look = {.style = SeriesStyle::FlaggedCandle,
-                .color = kRed,
-                .upColor = Rgb(255, 153, 205),
-                .downColor = Rgb(153, 204, 0),
-                .inMainRange = true,
-                .inLowerPane = true},
-       .values = VolumeBars()},
+      MonthlyVolumeBars(),
   }};
   return rows;
 }

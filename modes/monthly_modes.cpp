@@ -1,19 +1,12 @@
 #include <array>
 
+#include "chart/palette.h"
 #include "modes/modes.h"
 #include "modes/periods.h"
 
 namespace orvane {
 namespace {
 
-// Colours of the running-mean lines, shortest window first.
-constexpr ColorRef kOrange = Rgb(255, 153, 0);
-constexpr ColorRef kLime = Rgb(153, 204, 0);
-constexpr ColorRef kPink = Rgb(255, 153, 204);
-constexpr ColorRef kSky = Rgb(0, 204, 255);
-constexpr ColorRef kGold = Rgb(255, 204, 0);
-constexpr ColorRef kLavender = Rgb(150, 150, 255);
-constexpr ColorRef kCompanionGreen = Rgb(0, 128, 0);
 constexpr std::string_view kCompanionName = "보조 지표";
 
 SeriesRow MeanLine(MeanWindow mean, ColorRef color) {
@@ -26,14 +19,14 @@ SeriesRow MeanLine(MeanWindow mean, ColorRef color) {
 const std::array<SeriesRow, 9>& MonthlySeries() {
   static const std::array<SeriesRow, 9> rows = {{
       PriceCandles({.showTwoYearLink = true}),
-      MeanLine(kMonthMeans[0], kOrange),
-      MeanLine(kMonthMeans[1], kLime),
-      MeanLine(kMonthMeans[2], kPink),
-      MeanLine(kMonthMeans[3], kSky),
-      MeanLine(kMonthMeans[4], kGold),
-      MeanLine(kMonthMeans[5], kLavender),
+      MeanLine(kMonthMeans[0], kMeanLineColors[0]),
+      MeanLine(kMonthMeans[1], kMeanLineColors[1]),
+      MeanLine(kMonthMeans[2], kMeanLineColors[2]),
+      MeanLine(kMonthMeans[3], kMeanLineColors[3]),
+      MeanLine(kMonthMeans[4], kMeanLineColors[4]),
+      MeanLine(kMonthMeans[5], kMeanLineColors[5]),
       {.look = {.style = SeriesStyle::Line,
-                .color = kCompanionGreen,
+                .color = kCompanionColor,
                 .width = 2,
                 .showTwoYearLink = true,
                 .name = kCompanionName},
@@ -60,20 +53,20 @@ const std::array<SeriesRow, 13>& RangeSearchSeries() {
   static const std::array<SeriesRow, 13> rows = {{
       PriceCandles(),
       {.look = {.style = SeriesStyle::Line,
-                .color = kCompanionGreen,
+                .color = kCompanionColor,
                 .width = 2,
                 .name = kCompanionName},
        .values = CompanionLine()},
-      MeanLine(kRangeSearchMeans[0], kOrange),
-      MeanLine(kRangeSearchMeans[1], kLime),
-      MeanLine(kRangeSearchMeans[2], kPink),
-      MeanLine(kRangeSearchMeans[3], kSky),
-      MeanLine(kRangeSearchMeans[4], kGold),
-      MeanLine(kRangeSearchMeans[5], kOrange),
-      MeanLine(kRangeSearchMeans[6], kLime),
-      MeanLine(kRangeSearchMeans[7], kPink),
-      MeanLine(kRangeSearchMeans[8], kSky),
-      MeanLine(kRangeSearchMeans[9], kLavender),
+      MeanLine(kRangeSearchMeans[0], kMeanLineColors[0]),
+      MeanLine(kRangeSearchMeans[1], kMeanLineColors[1]),
+      MeanLine(kRangeSearchMeans[2], kMeanLineColors[2]),
+      MeanLine(kRangeSearchMeans[3], kMeanLineColors[3]),
+      MeanLine(kRangeSearchMeans[4], kMeanLineColors[4]),
+      MeanLine(kRangeSearchMeans[5], kMeanLineColors[0]),
+      MeanLine(kRangeSearchMeans[6], kMeanLineColors[1]),
+      MeanLine(kRangeSearchMeans[7], kMeanLineColors[2]),
+      MeanLine(kRangeSearchMeans[8], kMeanLineColors[3]),
+      MeanLine(kRangeSearchMeans[9], kMeanLineColors[5]),
       MonthlyVolumeBars(),
   }};
   return rows;

@@ -1,5 +1,6 @@
 #include <array>
 
+#include "chart/palette.h"
 #include "modes/modes.h"
 #include "modes/periods.h"
 
@@ -37,13 +38,13 @@ std::array<SeriesRow, 9> PeriodSeries(PeriodKind kind, LowerPane pane) {
   const std::array<SeriesRow, 2> bars = LowerPaneBars(pane);
   return {{
       PriceCandles({.baseLift = kCandleLift, .horizontalLabels = true}),
-      MeanLine(kind, 0, Rgb(255, 153, 0)),
-      MeanLine(kind, 1, Rgb(153, 204, 0)),
-      MeanLine(kind, 2, Rgb(255, 153, 204)),
-      MeanLine(kind, 3, Rgb(0, 204, 255)),
-      MeanLine(kind, 4, Rgb(255, 204, 0)),
-      kind == PeriodKind::Quarter ? MeanLine(kind, 5, Rgb(255, 153, 0))
-                                  : PeriodLine(NoLine(), Rgb(255, 153, 0)),
+      MeanLine(kind, 0, kMeanLineColors[0]),
+      MeanLine(kind, 1, kMeanLineColors[1]),
+      MeanLine(kind, 2, kMeanLineColors[2]),
+      MeanLine(kind, 3, kMeanLineColors[3]),
+      MeanLine(kind, 4, kMeanLineColors[4]),
+      kind == PeriodKind::Quarter ? MeanLine(kind, 5, kMeanLineColors[0])
+                                  : PeriodLine(NoLine(), kMeanLineColors[0]),
       bars[0],
       bars[1],
   }};

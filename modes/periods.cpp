@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chart/palette.h"
 #include "data/number_text.h"
 
 namespace orvane {
@@ -126,8 +127,8 @@ std::array<SeriesRow, 2> LowerPaneBars(LowerPane pane) {
        .values = LiftedVolumeBars(pane)},
       {.look = {.style = SeriesStyle::FlaggedCandle,
                 .color = Rgb(255, 0, 0),
-                .upColor = Rgb(255, 153, 205),
-                .downColor = Rgb(153, 204, 0),
+                .upColor = kRisingBarColor,
+                .downColor = kFallingBarColor,
                 .inMainRange = true,
                 .inLowerPane = true,
                 .baseLift = kChangeBarLift,

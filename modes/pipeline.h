@@ -8,7 +8,7 @@
 //   3. ApplyChartProperties(chart, ...)     title, captions, legends, lower pane
 //   4. auto lock = BeginSeries(chart)       takes seriesLock and empties series
 //   5. AppendSeries(chart, row, ...)        one call per row of the mode's series table
-//   6. SetSwingLabels(chart.series[0], ...) where the mode labels its swings
+//   6. SetSwingLabels(chart.series[0], ...) where the mode labels its swings (swing_labels.h)
 //   7. FinishChart(chart, lock, toYear)     the view cut at toYear, unlock, DrawChart
 //
 // Every series goes through chart.workSeries and chart.workPoint: a field a recipe does not set
@@ -25,6 +25,7 @@
 
 #include "chart/chart_model.h"
 #include "data/data_record.h"
+#include "modes/swing_labels.h"
 
 namespace orvane {
 
@@ -144,7 +145,7 @@ struct CandlePlacement {
 // The price candles every chart starts with: rising red, falling blue, setting the main range.
 SeriesRow PriceCandles(CandlePlacement placement = {}, PointRecipe values = CandleValues());
 // The volume bars of the monthly candles, in the lower pane.
-SeriesRow MonthlyVolumeBars();
+SeriesRow MonthlyVolumeBars(PointRecipe values = VolumeBars());
 
 // Starts the series part of a pipeline: takes seriesLock, empties series, clears the name.
 std::unique_lock<std::recursive_mutex> BeginSeries(ChartModel& chart);
@@ -161,31 +162,9 @@ SeriesLook YearBodyLook(double baseLift);
 void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFilter range,
                     double baseLift);
 
-enum class SwingKind {
-  Strict,     // a peak is higher than every neighbour in the window
-  NonStrict,  // no neighbour in the window is higher
-};
-// Window of the modes that scale it with the data: max(3, points / 50).
-int ScaledSwingWindow(std::size_t points);
-// Marks peaks (upperLabel) and troughs (lowerLabel) with their date label; of two labelled
-// neighbours only the later keeps its label. Points from firstPoint on are examined (0: from the
-// window on), each against the neighbours that exist within window - 1 places. Runs in time
-// linear in the points for any window.
-void SetSwingLabels(ChartSeries& series, int window, SwingKind kind, int firstPoint = 0);
-// Swing labels of a mode: a fixed window, or 0 for ScaledSwingWindow.
-struct SwingRule {
-  int window = 0;
-  SwingKind kind = SwingKind::NonStrict;
-  int firstPoint = 0;  // 0: the window
-  int WindowFor(std::size_t points) const {
-    return window > 0 ? window : ScaledSwingWindow(points);
-  }
-};
 // Appends rows[0] (the candle), labels its swings, then appends the other rows in order.
 void AppendSeriesTable(ChartModel& chart, std::span<const SeriesRow> rows,
                        std::span<const DataRecord> work, RangeFilter range, SwingRule swings);
-// "23-07" for 202307: last four digits with a dash after the second; empty for date 0.
-std::string DateLabel(std::int32_t date);
 
 // The view over all points of the first series, ending before the first point of toYear.
 ChartView ViewBeforeYear(const ChartModel& chart, int toYear);

@@ -1,5 +1,6 @@
 #include <array>
 
+#include "chart/palette.h"
 #include "modes/indicator_series.h"
 #include "modes/modes.h"
 #include "modes/periods.h"
@@ -61,14 +62,14 @@ std::array<SeriesRow, 18> ZoomSeries(LowerPane pane) {
                 .horizontalLabels = true,
                 .name = "Parabolic"},
        .values = DatedOnly(IndicatorLine(kSarPlot))},
-      PriceLine(DatedOnly(LineOf(MeanSlot(0))), Rgb(255, 153, 0), "24개월 평균"),
-      PriceLine(DatedOnly(LineOf(MeanSlot(1))), Rgb(153, 204, 0), "36개월 평균"),
-      PriceLine(DatedOnly(LineOf(MeanSlot(2))), Rgb(255, 153, 204), "60개월 평균"),
-      PriceLine(DatedOnly(LineOf(MeanSlot(3))), Rgb(0, 204, 255), "120개월 평균"),
-      PriceLine(DatedOnly(LineOf(MeanSlot(4))), Rgb(255, 204, 0), "180개월 평균"),
+      PriceLine(DatedOnly(LineOf(MeanSlot(0))), kMeanLineColors[0], "24개월 평균"),
+      PriceLine(DatedOnly(LineOf(MeanSlot(1))), kMeanLineColors[1], "36개월 평균"),
+      PriceLine(DatedOnly(LineOf(MeanSlot(2))), kMeanLineColors[2], "60개월 평균"),
+      PriceLine(DatedOnly(LineOf(MeanSlot(3))), kMeanLineColors[3], "120개월 평균"),
+      PriceLine(DatedOnly(LineOf(MeanSlot(4))), kMeanLineColors[4], "180개월 평균"),
       // Further value 6 of the file line: no mean overwrites it in this chart.
       {.look = {.style = SeriesStyle::Line,
-                .color = Rgb(255, 153, 0),
+                .color = kMeanLineColors[0],
                 .width = 1,
                 .baseLift = kPriceLift,
                 .horizontalLabels = true,

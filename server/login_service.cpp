@@ -15,8 +15,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/login_protocol.h"
 #include "data/text_codec.h"
+#include "protocol/login_protocol.h"
 
 namespace orvane::server {
 namespace {
@@ -320,7 +320,7 @@ void LoginService::SendReply(const std::string& reply, std::uint32_t address, st
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = htonl(address);
   to.sin_port = htons(port);
-  std::string datagram = app::WireDatagram(reply);
+  std::string datagram = protocol::WireDatagram(reply);
   if (sendto(fd_, datagram.data(), datagram.size(), MSG_NOSIGNAL,
              reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0) {
     ++replied_;
@@ -329,7 +329,7 @@ void LoginService::SendReply(const std::string& reply, std::uint32_t address, st
 
 void LoginService::Receive(std::stop_token stop) {
   // One byte more than a request may have, so an oversized datagram is recognised.
-  std::array<char, app::kDatagramSize + 1> buffer{};
+  std::array<char, protocol::kDatagramSize + 1> buffer{};
   while (!stop.stop_requested()) {
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, 100) <= 0) continue;
@@ -339,7 +339,8 @@ void LoginService::Receive(std::stop_token stop) {
                          reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (n < 0) continue;
     ++received_;
-    if (static_cast<std::size_t>(n) > app::kDatagramSize || from.sin_family != AF_INET) continue;
+    if (static_cast<std::size_t>(n) > protocol::kDatagramSize || from.sin_family != AF_INET)
+      continue;
     std::uint32_t address = ntohl(from.sin_addr.s_addr);
     std::uint16_t port = ntohs(from.sin_port);
     Sorted sorted =
@@ -347,10 +348,11 @@ void LoginService::Receive(std::stop_token stop) {
     if (sorted.reply) SendReply(*sorted.reply, address, port);
     if (sorted.work && !Enqueue(address, port, *sorted.work)) {
       Refund(*sorted.work);
-      SendReply(Reply(sorted.work->login ? "login" : "joincl",
-                      sorted.work->login ? app::status::kRefused : app::status::kAlreadyMember,
-                      kTooManyAttempts),
-                address, port);
+      SendReply(
+          Reply(sorted.work->login ? "login" : "joincl",
+                sorted.work->login ? protocol::status::kRefused : protocol::status::kAlreadyMember,
+                kTooManyAttempts),
+          address, port);
     }
   }
 }
@@ -450,8 +452,8 @@ std::optional<std::string> LoginService::HandleDatagram(std::string_view datagra
 
 LoginService::Sorted LoginService::Sort(std::string_view datagram, std::uint32_t sender,
                                         Clock::time_point now) {
-  if (datagram.size() > app::kDatagramSize || !store_) return {};
-  std::string_view text = app::DatagramText(datagram);
+  if (datagram.size() > protocol::kDatagramSize || !store_) return {};
+  std::string_view text = protocol::DatagramText(datagram);
   bool login = text.starts_with(kLoginPrefix);
   bool join = text.starts_with(kJoinPrefix);
   if (!login && !join) return {};
@@ -460,7 +462,8 @@ LoginService::Sorted LoginService::Sort(std::string_view datagram, std::uint32_t
   if (!SplitFields(body, 1, login ? 2 : 6)) return {};
   if (!TakeAttempt(sender, now)) {
     return {Reply(login ? "login" : "joincl",
-                  login ? app::status::kRefused : app::status::kAlreadyMember, kTooManyAttempts),
+                  login ? protocol::status::kRefused : protocol::status::kAlreadyMember,
+                  kTooManyAttempts),
             std::nullopt};
   }
   return login ? SortLogin(body, sender, now) : SortJoin(body);
@@ -470,13 +473,14 @@ LoginService::Sorted LoginService::SortLogin(std::string_view body, std::uint32_
                                              Clock::time_point now) {
   // id ; password ; adapter ; version
   std::vector<std::string_view> f = *SplitFields(body, 1, 2);
-  if (f[3] != options_.clientVersion) return {Reply("login", app::status::kNewVersion), {}};
+  if (f[3] != options_.clientVersion) return {Reply("login", protocol::status::kNewVersion), {}};
   Work work{true, std::string(body), {}, std::string(f[0]), sender};
   {
     std::lock_guard lock(throttleMutex_);
     work.knownAddress = knownAddresses_.contains(KnownKey(work.id, sender));
   }
-  if (!ChargeGuess(work, now)) return {Reply("login", app::status::kRefused, kTooManyAttempts), {}};
+  if (!ChargeGuess(work, now))
+    return {Reply("login", protocol::status::kRefused, kTooManyAttempts), {}};
   std::optional<std::string> hash = store_->PasswordHash(work.id);
   work.unknownId = !hash;
   work.storedHash = hash ? std::move(*hash) : standInHash_;
@@ -488,13 +492,13 @@ LoginService::Sorted LoginService::SortJoin(std::string_view body) {
   std::vector<std::string_view> f = *SplitFields(body, 1, 6);
   std::string_view id = f[0], adapter = f[6];
   // The sign-up dialog's own checks, on the decoded text, and no control characters.
-  const app::JoinForm form{std::string(id), std::string(f[1]), std::string(f[1]), DecodeCp949(f[2]),
-                           DecodeCp949(f[3])};
-  if (app::CheckJoinForm(form) || id.size() > 64 || adapter.size() > 64 ||
+  const protocol::JoinForm form{std::string(id), std::string(f[1]), std::string(f[1]),
+                                DecodeCp949(f[2]), DecodeCp949(f[3])};
+  if (protocol::CheckJoinForm(form) || id.size() > 64 || adapter.size() > 64 ||
       HasControlCharacter(form.name) || HasControlCharacter(form.phone)) {
-    return {Reply("joincl", app::status::kAlreadyMember, kFormInvalid), {}};
+    return {Reply("joincl", protocol::status::kAlreadyMember, kFormInvalid), {}};
   }
-  if (store_->Exists(id)) return {Reply("joincl", app::status::kAlreadyMember, kIdTaken), {}};
+  if (store_->Exists(id)) return {Reply("joincl", protocol::status::kAlreadyMember, kIdTaken), {}};
   Work work;
   work.login = false;
   work.body = std::string(body);
@@ -506,24 +510,24 @@ std::string LoginService::Finish(const Work& work) {
     std::string_view password = (*SplitFields(work.body, 1, 2))[1];
     if (crypto_pwhash_str_verify(work.storedHash.c_str(), password.data(), password.size()) != 0 ||
         work.unknownId) {
-      return Reply("login", app::status::kRefused, kWrongIdOrPassword);
+      return Reply("login", protocol::status::kRefused, kWrongIdOrPassword);
     }
     Refund(work);
     std::lock_guard lock(throttleMutex_);
     if (knownAddresses_.size() >= kMaxKnownAddresses) knownAddresses_.clear();
     knownAddresses_.insert(KnownKey(work.id, work.sender));
-    return Reply("login", app::status::kAdmitted);
+    return Reply("login", protocol::status::kAdmitted);
   }
   std::vector<std::string_view> f = *SplitFields(work.body, 1, 6);
   switch (store_->Add(f[0], f[1], DecodeCp949(f[2]), DecodeCp949(f[3]), DecodeCp949(f[6]))) {
     case MemberStore::AddResult::kAdded:
-      return Reply("joincl", app::status::kRegistered);
+      return Reply("joincl", protocol::status::kRegistered);
     case MemberStore::AddResult::kTaken:
-      return Reply("joincl", app::status::kAlreadyMember, kIdTaken);
+      return Reply("joincl", protocol::status::kAlreadyMember, kIdTaken);
     case MemberStore::AddResult::kFailed:
       break;
   }
-  return Reply("joincl", app::status::kAlreadyMember, kServerTrouble);
+  return Reply("joincl", protocol::status::kAlreadyMember, kServerTrouble);
 }
 
 }  // namespace orvane::server

@@ -4,14 +4,14 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/qt/dialog_units.h"
+#include "ui/dialog_units.h"
 
 namespace orvane::app {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Plinthview 정보"));
-  setFont(DialogFont());
-  const DialogUnits du(font());
+  setFont(ui::DialogFont());
+  const ui::DialogUnits du(font());
   setFixedSize(du.X(170), du.Y(62));
 
   auto* icon = new QLabel(this);

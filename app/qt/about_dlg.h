@@ -4,7 +4,7 @@
 
 namespace orvane::app {
 
-// The about box (template 100): the application icon, the name and version, and "확인".
+// The about box: the application icon, the name and version, and "확인".
 class CAboutDlg : public QDialog {
  public:
   static constexpr int kTemplateId = 100;

@@ -12,7 +12,7 @@
 
 namespace orvane::app {
 
-// The single-chart window (template 103) of modes 1 to 8: one chart control filling the client
+// The single-chart window of modes 1 to 8: one chart control filling the client
 // area, the data table the series file is read into, and the settings Apply writes before a
 // pipeline runs.
 class CChart1Dlg : public QWidget {

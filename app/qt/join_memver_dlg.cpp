@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/qt/dialog_units.h"
+#include "ui/dialog_units.h"
 
 namespace orvane::app {
 bool IsEnterOrEscape(const QEvent* event) {
@@ -17,8 +17,8 @@ bool IsEnterOrEscape(const QEvent* event) {
 CJoinMemverDlg::CJoinMemverDlg(LoginContext& context, LoginDialogHooks hooks, QWidget* owner)
     : QDialog(owner), context_(context), hooks_(CompleteHooks(std::move(hooks))) {
   setWindowTitle(QStringLiteral("회원가입"));
-  setFont(DialogFont());
-  const DialogUnits du(font());
+  setFont(ui::DialogFont());
+  const ui::DialogUnits du(font());
   setFixedSize(du.X(215), du.Y(237));
 
   struct LabelSpec {
@@ -54,9 +54,9 @@ CJoinMemverDlg::CJoinMemverDlg(LoginContext& context, LoginDialogHooks hooks, QW
 }
 
 JoinOutcome CJoinMemverDlg::OnJoin() {
-  JoinForm form{idEdit_->text().toStdString(), passwordEdit_->text().toStdString(),
-                passwordAgainEdit_->text().toStdString(), nameEdit_->text().toStdString(),
-                phoneEdit_->text().toStdString()};
+  protocol::JoinForm form{idEdit_->text().toStdString(), passwordEdit_->text().toStdString(),
+                          passwordAgainEdit_->text().toStdString(), nameEdit_->text().toStdString(),
+                          phoneEdit_->text().toStdString()};
   HookedLoginUi ui(this, hooks_);
   JoinOutcome outcome = orvane::app::JoinButton(context_, ui, form);
   if (outcome == JoinOutcome::kRegistered) hide();

@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace orvane::app {
 
-// The sign-up window (template 114): created hidden by the login dialog, shown on demand,
+// The sign-up window: created hidden by the login dialog, shown on demand,
 // hidden again after a successful registration.
 class CJoinMemverDlg : public QDialog {
  public:

@@ -1,22 +1,13 @@
 #include "app/qt/login_dialog_hooks.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <QProcess>
 #include <QThread>
 
 namespace orvane::app {
 
-void ShowOkMessage(QWidget* parent, const QString& text) {
-  QString shown = text;
-  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationName), shown, QMessageBox::Ok,
-                  parent);
-  box.exec();
-}
-
 LoginDialogHooks CompleteHooks(LoginDialogHooks hooks) {
-  if (!hooks.showMessage) hooks.showMessage = ShowOkMessage;
+  if (!hooks.showMessage) hooks.showMessage = ui::ShowOkMessage;
   if (!hooks.pause) {
     hooks.pause = [](std::chrono::milliseconds d) {
       QThread::msleep(static_cast<unsigned long>(d.count()));
@@ -35,7 +26,7 @@ LoginDialogHooks CompleteHooks(LoginDialogHooks hooks) {
   }
   if (!hooks.settings) {
     hooks.settings = std::make_shared<QSettings>(QString::fromUtf8(kSettingsOrganisation),
-                                                 QString::fromUtf8(kApplicationName));
+                                                 QString::fromUtf8(ui::kApplicationName));
   }
   return hooks;
 }

@@ -10,12 +10,12 @@
 #include <string_view>
 
 #include "app/login_flow.h"
+#include "ui/message_box.h"
 
 class QWidget;
 
 namespace orvane::app {
 
-inline constexpr char kApplicationName[] = "Orvane";
 inline constexpr char kSettingsOrganisation[] = "로컬 애플리케이션 마법사에서 생성된 애플리케이션";
 inline constexpr char kSettingsGroup[] = "Orvane";
 inline constexpr char kLoginPictureName[] = "Orvane_Login.bmp";
@@ -24,7 +24,7 @@ inline constexpr char kUpdaterFileName[] = "Zentrel";
 // What the login and sign-up dialogs take from their surroundings; each empty member gets the
 // real platform behaviour, and tests replace them.
 struct LoginDialogHooks {
-  // An OK-only message box captioned with the application's name.
+  // An OK-only message box captioned with the application's name (ui::ShowOkMessage).
   std::function<void(QWidget* parent, const QString& text)> showMessage;
   // The pause after a refusal; it blocks the dialog as the exchange does.
   std::function<void(std::chrono::milliseconds)> pause;
@@ -35,9 +35,6 @@ struct LoginDialogHooks {
 };
 
 LoginDialogHooks CompleteHooks(LoginDialogHooks hooks);
-
-// Carriage returns become line breaks for display; the text is otherwise shown as given.
-void ShowOkMessage(QWidget* parent, const QString& text);
 
 // The flows' window side, through the hooks.
 class HookedLoginUi : public LoginUi {

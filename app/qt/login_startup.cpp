@@ -16,7 +16,7 @@ bool RunStartupLogin(LoginContext& context, UdpTransport& transport, const std::
     hooks.showMessage(nullptr, QStringLiteral("sock failed"));
   }
   CServerLogin dialog(context, hooks);
-  return dialog.exec() == QDialog::Accepted && context.loginMarker == kLoginMarker;
+  return dialog.exec() == QDialog::Accepted && context.loginMarker == protocol::kLoginMarker;
 }
 
 }  // namespace orvane::app

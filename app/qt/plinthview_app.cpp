@@ -9,12 +9,13 @@
 #include "app/qt/working_folder.h"
 #include "app/udp_transport.h"
 #include "data/fetch.h"
+#include "ui/message_box.h"
 
 namespace orvane::app {
 
 int CPlinthviewApp::InitInstance() {
   QCoreApplication::setOrganizationName(QString::fromUtf8(kSettingsOrganisation));
-  QCoreApplication::setApplicationName(QString::fromUtf8(kApplicationName));
+  QCoreApplication::setApplicationName(QString::fromUtf8(ui::kApplicationName));
   const std::filesystem::path folder = workingFolder_.empty() ? WorkingFolder() : workingFolder_;
   hooks_.picturePath = QString::fromStdString((folder / kLoginPictureName).string());
   hooks_ = CompleteHooks(std::move(hooks_));

@@ -16,10 +16,10 @@
 #include "app/main_window_logic.h"
 #include "app/qt/about_dlg.h"
 #include "app/qt/chart1_dlg.h"
-#include "app/qt/dialog_units.h"
 #include "app/qt/web_view_dlg.h"
 #include "data/catalogue.h"
 #include "data/fetch.h"
+#include "ui/dialog_units.h"
 #include "views/qt/dash_board_dlg.h"
 #include "views/qt/menu_dlg.h"
 
@@ -77,8 +77,8 @@ CPlinthviewDlg::CPlinthviewDlg(MainWindowSetup setup, QWidget* parent)
   setWindowTitle(QStringLiteral("Orvane"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-  setFont(DialogFont());
-  const DialogUnits du(font());
+  setFont(ui::DialogFont());
+  const ui::DialogUnits du(font());
   setGeometry(du.X(2), du.Y(2), du.X(1087), du.Y(571));
   BuildStrip();
 
@@ -129,7 +129,7 @@ CPlinthviewDlg::CPlinthviewDlg(MainWindowSetup setup, QWidget* parent)
 CPlinthviewDlg::~CPlinthviewDlg() = default;
 
 void CPlinthviewDlg::BuildStrip() {
-  const DialogUnits du(font());
+  const ui::DialogUnits du(font());
   modeGroup_ = new QButtonGroup(this);
   modeGroup_->setExclusive(true);
   for (const StripControl& c : kStrip) {

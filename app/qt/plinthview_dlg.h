@@ -44,7 +44,7 @@ struct MainWindowSetup {
   std::function<void(QWidget*)> showAbout;
 };
 
-// The main window (template 102): the control strip along the top, the menu grid on the left,
+// The main window: the control strip along the top, the menu grid on the left,
 // and on the right either the dashboard (mode 0) or the single-chart window (modes 1 to 8).
 class CPlinthviewDlg : public QDialog {
  public:
@@ -74,10 +74,10 @@ class CPlinthviewDlg : public QDialog {
   QPushButton* ApplyButton(int controlId) const;
   CDashBoardDlg* Dashboard() const { return dashboard_; }
   CChart1Dlg* SingleChart() const { return chart1_; }
-  // The menu grid's place (template 110): 10, 10, 550 x 980 pixels, resized with the window.
+  // The menu list view's place: 10, 10, 550 x 980 pixels, resized with the window.
   QWidget* MenuSlot() const { return menu_; }
   views::CMenuDlg* Menu() const { return menuDlg_; }
-  // The web chart window (template 112), hidden until the menu's "웹화면".
+  // The web chart window, hidden until the menu's "웹화면".
   CWebViewDlg* WebWindow() const { return webWindow_; }
   QTimer& ReLoginTimer() { return reLoginTimer_; }
 

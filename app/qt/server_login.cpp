@@ -10,16 +10,16 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/qt/dialog_units.h"
 #include "app/qt/join_memver_dlg.h"
+#include "ui/dialog_units.h"
 
 namespace orvane::app {
 
 CServerLogin::CServerLogin(LoginContext& context, LoginDialogHooks hooks, QWidget* parent)
     : QDialog(parent), context_(context), hooks_(CompleteHooks(std::move(hooks))) {
   setWindowTitle(QStringLiteral("Orvane 로그인"));
-  setFont(DialogFont());
-  const DialogUnits du(font());
+  setFont(ui::DialogFont());
+  const ui::DialogUnits du(font());
 
   saveIdBox_ = new QCheckBox(QStringLiteral("아이디 저장"), this);
   saveIdBox_->setObjectName(QStringLiteral("1017"));
@@ -126,8 +126,9 @@ LoginOutcome CServerLogin::OnLogin() {
 void CServerLogin::HandOffToUpdater() {
   QString updater = hooks_.programFolder + QString::fromUtf8(kUpdaterFileName);
   if (QFileInfo::exists(updater)) {
-    hooks_.startProgram(updater, {QString::fromUtf8(kUpdaterToken.data(),
-                                                    static_cast<qsizetype>(kUpdaterToken.size()))});
+    hooks_.startProgram(
+        updater, {QString::fromUtf8(protocol::kUpdaterToken.data(),
+                                    static_cast<qsizetype>(protocol::kUpdaterToken.size()))});
   }
   PostClose();
 }

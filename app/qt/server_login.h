@@ -14,7 +14,7 @@ namespace orvane::app {
 
 class CJoinMemverDlg;
 
-// The login window (template 113), run modally at start-up. It ends with Accepted only on
+// The login window, run modally at start-up. It ends with Accepted only on
 // admission, when `context.loginMarker` holds the marker.
 class CServerLogin : public QDialog {
  public:

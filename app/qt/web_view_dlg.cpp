@@ -3,7 +3,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 
-#include "app/qt/dialog_units.h"
+#include "ui/dialog_units.h"
 
 namespace orvane::app {
 namespace {
@@ -19,8 +19,8 @@ void SetWebViewFactory(WebViewFactory factory) { Factory() = std::move(factory);
 
 CWebViewDlg::CWebViewDlg(const std::string& pageUrl, QWidget* owner) : QWidget(owner, Qt::Window) {
   setWindowTitle(QString::fromUtf8("웹차트"));
-  setFont(DialogFont());
-  const DialogUnits du(font());
+  setFont(ui::DialogFont());
+  const ui::DialogUnits du(font());
   resize(du.X(512), du.Y(445));
   // Loading starts now, while the window is still hidden.
   view_ = Factory() ? Factory()(this, QString::fromStdString(pageUrl)) : nullptr;

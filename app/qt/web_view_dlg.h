@@ -18,7 +18,7 @@ using WebViewFactory = std::function<QWidget*(QWidget* parent, const QString& ur
 // a web engine; without one the windows stay empty.
 void SetWebViewFactory(WebViewFactory factory);
 
-// The web chart window (template 112): a resizable top-level window owned by the main window,
+// The web chart window: a resizable top-level window owned by the main window,
 // holding one browser view that fills it. Created hidden, so the page loads in the background;
 // closing only hides it.
 class CWebViewDlg : public QWidget {

@@ -82,7 +82,7 @@ bool CCHARTctl::PaintFrame() {
   image.setDevicePixelRatio(ratio);
   // Held until the finished image replaces the shown one.
   std::lock_guard lock(model_.seriesLock);
-  bool painted = false;
+  std::optional<ChartGeometry> painted;
   {
     QPainter painter(&image);
     QtCanvas canvas(painter);
@@ -92,8 +92,8 @@ bool CCHARTctl::PaintFrame() {
   frame_ = std::move(image);
   frameIsFresh_ = true;
   ++fullPaints_;
-  geometry_ =
-      ChartGeometry::Compute(model_.series, model_.settings, model_.view, width(), height());
+  // The overlays use the geometry the frame was drawn with.
+  geometry_ = *painted;
   geometryValid_ = true;
   if (readout_) {
     readout_ = ReadoutAt(model_.series, model_.settings, geometry_, readout_->index);

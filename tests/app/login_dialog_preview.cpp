@@ -15,16 +15,16 @@
 #include <string>
 
 #include "app/adapter_mac.h"
-#include "app/qt/dialog_units.h"
 #include "app/qt/join_memver_dlg.h"
 #include "app/qt/server_login.h"
 #include "app/udp_transport.h"
+#include "ui/dialog_units.h"
 
 namespace {
 
 // A stand-in for the login picture the content server provides, sized to the controls.
 QImage MakeLoginPicture() {
-  const orvane::app::DialogUnits du(orvane::app::DialogFont());
+  const orvane::ui::DialogUnits du(orvane::ui::DialogFont());
   QImage image(du.X(285), du.Y(305), QImage::Format_RGB32);
   QPainter p(&image);
   QLinearGradient sky(0, 0, 0, image.height());
@@ -42,7 +42,7 @@ QImage MakeLoginPicture() {
   }
   p.fillRect(QRect(0, base, image.width(), image.height() - base), QColor(236, 240, 246));
   p.setPen(Qt::white);
-  QFont title = orvane::app::DialogFont();
+  QFont title = orvane::ui::DialogFont();
   title.setPointSize(30);
   title.setBold(true);
   p.setFont(title);

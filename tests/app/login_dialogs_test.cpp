@@ -90,7 +90,7 @@ TEST_F(LoginDialogTest, EnterLogsInAndSavesTheId) {
   Settle();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(context.loginMarker, kLoginMarker);
+  EXPECT_EQ(context.loginMarker, protocol::kLoginMarker);
   EXPECT_EQ(transport.sent,
             std::vector<std::string>{"login_demo1234;pw;AA:BB:CC:DD:EE:FF;Ver.1.0.1;"});
   EXPECT_EQ(Saved("ID"), "demo1234");
@@ -192,7 +192,7 @@ TEST_F(LoginDialogTest, NewVersionStartsTheUpdaterWithTheTokenAndCloses) {
 }
 
 TEST_F(LoginDialogTest, ExitButtonClearsTheMarker) {
-  context.loginMarker = std::string(kLoginMarker);
+  context.loginMarker = std::string(protocol::kLoginMarker);
   CServerLogin dialog(context, Hooks());
   dialog.show();
   QTest::mouseClick(dialog.ExitButton(), Qt::LeftButton);
@@ -290,7 +290,7 @@ TEST_F(LoginDialogTest, StartupLogsTheDemoMemberInAgainstTheService) {
   EXPECT_EQ(messages.back(), "로그인이 실패 하엿습니다. \r\r비밀번호가 맞지 않습니다.");
   typeAndLogin("orvane2024");
   EXPECT_TRUE(RunStartupLogin(login, transport, "127.0.0.1", service.Port(), Hooks()));
-  EXPECT_EQ(login.loginMarker, kLoginMarker);
+  EXPECT_EQ(login.loginMarker, protocol::kLoginMarker);
   EXPECT_EQ(login.userId, "demo1234");
 }
 

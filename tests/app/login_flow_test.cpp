@@ -105,7 +105,7 @@ TEST_F(LoginFlowTest, ReLoginUsesStoredValuesAndFailsOnAnythingButAdmission) {
 }
 
 TEST_F(LoginFlowTest, JoinSendsCp949AndKeepsTimeout) {
-  JoinForm form{"member7", "secret", "secret", "홍길동", "01012345678"};
+  protocol::JoinForm form{"member7", "secret", "secret", "홍길동", "01012345678"};
   transport.Reply("joincl_joinsuccess");
   EXPECT_EQ(JoinButton(context, ui, form), JoinOutcome::kRegistered);
   ASSERT_EQ(transport.sent.size(), 1u);
@@ -116,7 +116,7 @@ TEST_F(LoginFlowTest, JoinSendsCp949AndKeepsTimeout) {
 }
 
 TEST_F(LoginFlowTest, JoinRefusalsAndFailures) {
-  JoinForm form{"member7", "secret", "secret", "홍길동", "01012345678"};
+  protocol::JoinForm form{"member7", "secret", "secret", "홍길동", "01012345678"};
   transport.Reply("joincl_premember_이미_사용 중");
   transport.Reply("joincl_premember");
   transport.script.push_back({ExchangeStatus::kSendFailed, {}});

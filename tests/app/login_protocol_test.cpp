@@ -1,4 +1,4 @@
-#include "app/login_protocol.h"
+#include "protocol/login_protocol.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "app/adapter_mac.h"
 
-namespace orvane::app {
+namespace orvane::protocol {
 namespace {
 
 TEST(LoginMessage, FieldsInOrderEachFollowedBySemicolon) {
@@ -105,18 +105,18 @@ TEST(JoinCheck, ChecksInOrderWithCp949ByteCounts) {
 }
 
 TEST(AdapterText, FirstEthernetElseLastElseEmpty) {
-  AdapterEntry wifi{false, {1, 2, 3, 4, 5, 6}};
-  AdapterEntry eth1{true, {0x00, 0x1A, 0x2B, 0xAC, 0xDE, 0xFF}};
-  AdapterEntry eth2{true, {9, 9, 9, 9, 9, 9}};
-  AdapterEntry tunnel{false, {0xAB, 0, 0, 0, 0, 0}};
-  std::vector<AdapterEntry> list{wifi, eth1, eth2};
-  EXPECT_EQ(ChooseAdapterText(list), "00:1A:2B:AC:DE:FF");
+  app::AdapterEntry wifi{false, {1, 2, 3, 4, 5, 6}};
+  app::AdapterEntry eth1{true, {0x00, 0x1A, 0x2B, 0xAC, 0xDE, 0xFF}};
+  app::AdapterEntry eth2{true, {9, 9, 9, 9, 9, 9}};
+  app::AdapterEntry tunnel{false, {0xAB, 0, 0, 0, 0, 0}};
+  std::vector<app::AdapterEntry> list{wifi, eth1, eth2};
+  EXPECT_EQ(app::ChooseAdapterText(list), "00:1A:2B:AC:DE:FF");
   list = {wifi, tunnel};
-  EXPECT_EQ(ChooseAdapterText(list), "AB:00:00:00:00:00");
-  EXPECT_EQ(ChooseAdapterText({}), "");
-  std::string own = AdapterMacText();
+  EXPECT_EQ(app::ChooseAdapterText(list), "AB:00:00:00:00:00");
+  EXPECT_EQ(app::ChooseAdapterText({}), "");
+  std::string own = app::AdapterMacText();
   EXPECT_TRUE(own.empty() || own.size() == 17u) << own;
 }
 
 }  // namespace
-}  // namespace orvane::app
+}  // namespace orvane::protocol

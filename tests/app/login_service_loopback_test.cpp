@@ -46,14 +46,14 @@ class LoginLoopbackTest : public ::testing::Test {
 };
 
 TEST_F(LoginLoopbackTest, SignUpLogInAndEveryRefusal) {
-  JoinForm form{"newmember1", "hunter22", "hunter22", "김", "01098765432"};
+  protocol::JoinForm form{"newmember1", "hunter22", "hunter22", "김", "01098765432"};
   EXPECT_EQ(JoinButton(context, ui, form), JoinOutcome::kRegistered);
   EXPECT_EQ(transport.ReceiveTimeout(), 3s);  // sign-up leaves the time-out set
   EXPECT_EQ(JoinButton(context, ui, form), JoinOutcome::kRefused);
   EXPECT_EQ(ui.messages.back(), "가입실패 : 이미 사용 중인 아이디입니다.");
 
   EXPECT_EQ(LoginButton(context, ui, "newmember1", "hunter22"), LoginOutcome::kAdmitted);
-  EXPECT_EQ(context.loginMarker, kLoginMarker);
+  EXPECT_EQ(context.loginMarker, protocol::kLoginMarker);
   EXPECT_EQ(transport.ReceiveTimeout(), 0ms);
   EXPECT_TRUE(ReLogin(context, ui));
 

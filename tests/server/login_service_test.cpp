@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/login_protocol.h"
 #include "data/text_codec.h"
+#include "protocol/login_protocol.h"
 
 namespace orvane::server {
 namespace {
@@ -42,7 +42,7 @@ class LoginServiceTest : public ::testing::Test {
 
   // Replies as UTF-8, or "<none>".
   std::string Ask(std::string_view utf8, std::uint32_t sender = 1) {
-    auto reply = service.HandleDatagram(app::WireDatagram(EncodeCp949(utf8)), sender, now);
+    auto reply = service.HandleDatagram(protocol::WireDatagram(EncodeCp949(utf8)), sender, now);
     return reply ? DecodeCp949(*reply) : "<none>";
   }
 

@@ -3,9 +3,11 @@
 #include <array>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <sstream>
 
 #include "chart/chart_export.h"
+#include "modes/dashboard.h"
 #include "modes/modes.h"
 #include "tools/orvane_chart/chart_commands.h"
 #include "tools/orvane_chart/dashboard_render.h"
@@ -36,20 +38,18 @@ int RunCsvCommand(const Invocation& invocation) {
     return status;
   }
   // The dashboard's CSV is that of its first (monthly) chart.
-  std::array<ChartModel, kDashboardChartCount> models;
-  DashboardCharts charts;
-  for (std::size_t i = 0; i < models.size(); ++i) {
-    models[i].Attach();
-    charts[i] = &models[i];
-  }
-  const bool dashboard = mode == static_cast<int>(ChartMode::Dashboard);
-  if (dashboard) {
-    PrepareDashboardCharts(charts);
-    BuildDashboard(table, DashboardInputsOf(in), charts);
+  std::optional<DashboardModels> dashboard;
+  ChartModel single;
+  ChartModel* shown = &single;
+  if (mode == static_cast<int>(ChartMode::Dashboard)) {
+    dashboard.emplace();
+    BuildDashboard(table, DashboardInputsOf(in), dashboard->charts);
+    shown = &dashboard->models[0];
   } else {
-    BuildChart(mode, in, models[0]);
+    single.Attach();
+    BuildChart(mode, in, single);
   }
-  ChartModel& chart = models[0];
+  ChartModel& chart = *shown;
 
   std::string csv;
   {
@@ -62,8 +62,8 @@ int RunCsvCommand(const Invocation& invocation) {
   int status = WriteOutput(target, csv);
   if (WantsRender(invocation)) {
     std::ostringstream err;
-    const int renderStatus =
-        dashboard ? RunDashboardRender(charts, request, err) : RunRender(chart, request, err);
+    const int renderStatus = dashboard ? RunDashboardRender(dashboard->charts, request, err)
+                                       : RunRender(chart, request, err);
     std::fputs(err.str().c_str(), stderr);
     if (status == kExitOk) status = renderStatus;
   }

@@ -83,15 +83,9 @@ int RunRenderCommand(const Invocation& invocation) {
   std::ostringstream err;
   int status = kExitOk;
   if (mode == static_cast<int>(ChartMode::Dashboard)) {
-    std::array<ChartModel, kDashboardChartCount> models;
-    DashboardCharts charts;
-    for (std::size_t i = 0; i < models.size(); ++i) {
-      models[i].Attach();
-      charts[i] = &models[i];
-    }
-    PrepareDashboardCharts(charts);
-    BuildDashboard(table, DashboardInputsOf(in), charts);
-    status = RunDashboardRender(charts, request, err);
+    DashboardModels dashboard;
+    BuildDashboard(table, DashboardInputsOf(in), dashboard.charts);
+    status = RunDashboardRender(dashboard.charts, request, err);
   } else {
     ChartModel chart;
     chart.Attach();

@@ -15,7 +15,7 @@
 
 namespace orvane {
 
-// The three-chart dashboard (template 111, chart mode 0): monthly candles across the top,
+// The three-chart dashboard (chart mode 0): monthly candles across the top,
 // quarterly and yearly candles below, read from its own data table.
 class CDashBoardDlg : public QWidget {
  public:

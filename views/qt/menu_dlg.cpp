@@ -11,8 +11,8 @@
 #include <QTableView>
 #include <QToolButton>
 
-#include "app/qt/dialog_units.h"
-#include "app/qt/login_dialog_hooks.h"
+#include "ui/dialog_units.h"
+#include "ui/message_box.h"
 
 namespace orvane::views {
 namespace {
@@ -78,7 +78,7 @@ class CMenuDlg::QtRotationTimer : public RotationTimer {
 CMenuDlg::CMenuDlg(MenuDlgHooks hooks, QWidget* parent)
     : QWidget(parent), hooks_(std::move(hooks)) {
   if (!hooks_.fetchList) hooks_.fetchList = CacheFolderFetcher(hooks_.cacheDir);
-  if (!hooks_.showMessage) hooks_.showMessage = app::ShowOkMessage;
+  if (!hooks_.showMessage) hooks_.showMessage = ui::ShowOkMessage;
 
   MenuCallbacks callbacks;
   callbacks.fetchList = hooks_.fetchList;
@@ -95,9 +95,9 @@ CMenuDlg::CMenuDlg(MenuDlgHooks hooks, QWidget* parent)
       *grid_, *rotationTimer_, [this] { OnRotationEnded(); }, hooks_.rotationUnit);
   connect(&timer_, &QTimer::timeout, this, [this] { OnRotationTimer(); });
 
-  const QFont font = app::DialogFont();
+  const QFont font = ui::DialogFont();
   setFont(font);
-  const app::DialogUnits du(font);
+  const ui::DialogUnits du(font);
   resize(du.X(311), du.Y(558));
 
   seriesUrlEdit_ = new QLineEdit(this);

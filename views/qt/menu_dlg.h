@@ -48,7 +48,7 @@ class MenuTableModel : public QAbstractTableModel {
   const MenuGrid& grid_;
 };
 
-// The menu list view (template 110): period controls, web and home buttons, and the menu grid.
+// The menu list view: period controls, web and home buttons, and the menu grid.
 class CMenuDlg : public QWidget {
  public:
   static constexpr int kTemplateId = 110;

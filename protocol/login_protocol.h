@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace orvane::app {
+namespace orvane::protocol {
 
 inline constexpr std::string_view kVersionText = "Ver.1.0.1";
 inline constexpr std::string_view kLoginMarker = "WORD!&kq;52#^&Lf";
@@ -84,4 +84,4 @@ std::optional<std::string_view> CheckIdText(std::string_view id);
 // The sign-up checks in their order; the message of the first that fails.
 std::optional<std::string_view> CheckJoinForm(const JoinForm& form);
 
-}  // namespace orvane::app
+}  // namespace orvane::protocol

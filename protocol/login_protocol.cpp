@@ -1,10 +1,10 @@
-#include "app/login_protocol.h"
+#include "protocol/login_protocol.h"
 
 #include <algorithm>
 
 #include "data/text_codec.h"
 
-namespace orvane::app {
+namespace orvane::protocol {
 
 std::string BuildLoginMessage(std::string_view id, std::string_view password,
                               std::string_view adapterText, std::string_view version) {
@@ -74,4 +74,4 @@ std::optional<std::string_view> CheckJoinForm(const JoinForm& form) {
   return std::nullopt;
 }
 
-}  // namespace orvane::app
+}  // namespace orvane::protocol

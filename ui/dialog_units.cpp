@@ -1,11 +1,11 @@
-#include "app/qt/dialog_units.h"
+#include "ui/dialog_units.h"
 
 #include <QApplication>
 #include <QFontMetrics>
 
 #include <cmath>
 
-namespace orvane::app {
+namespace orvane::ui {
 
 DialogUnits::DialogUnits(const QFont& font) {
   QFontMetrics metrics(font);
@@ -21,4 +21,4 @@ QFont DialogFont() {
   return font;
 }
 
-}  // namespace orvane::app
+}  // namespace orvane::ui

@@ -3,7 +3,7 @@
 #include <QFont>
 #include <QRect>
 
-namespace orvane::app {
+namespace orvane::ui {
 
 // Dialog units of a font: x in quarters of the average character width, y in eighths of the
 // character height.
@@ -24,4 +24,4 @@ class DialogUnits {
 // The system UI font at the dialogs' 9 points.
 QFont DialogFont();
 
-}  // namespace orvane::app
+}  // namespace orvane::ui
