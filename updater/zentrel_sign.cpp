@@ -36,7 +36,8 @@ std::optional<std::string> ReadFile(const fs::path& path, std::size_t limit) {
 
 // Written beside the target and renamed over it, so a reader sees the old file or the new one.
 bool WriteFile(const fs::path& path, const std::string& bytes) {
-  const fs::path temp = path.string() + ".new";
+  // Hidden, so that no listing of the update folder ever names it.
+  const fs::path temp = path.parent_path() / ("." + path.filename().string() + ".new");
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out << bytes;
