@@ -159,9 +159,9 @@ ChartView PanView(const ChartView& view, int available, int shift) {
   return out;
 }
 
-BoxPlace ReadoutBoxPlace(int pointX, int cursorY, int boxWidth, int boxHeight, int chartWidth,
-                         int chartHeight, int offset) {
-  BoxPlace box{0, 0, std::max(boxWidth, 0), std::max(boxHeight, 0)};
+CanvasRect ReadoutBoxPlace(int pointX, int cursorY, int boxWidth, int boxHeight, int chartWidth,
+                           int chartHeight, int offset) {
+  CanvasRect box{0, 0, std::max(boxWidth, 0), std::max(boxHeight, 0)};
   if (box.width > chartWidth || box.height > chartHeight) {
     const double scale = std::max(std::min(static_cast<double>(chartWidth) / box.width,
                                            static_cast<double>(chartHeight) / box.height),

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/canvas.h"
 #include "chart/chart_geometry.h"
 #include "chart/chart_model.h"
 
@@ -59,15 +60,8 @@ std::string FormatReadoutValue(double value);
 // Where the crosshair's readout box goes in a chart of chartWidth x chartHeight: right of and
 // below the point (left of it where the right edge is near), always wholly inside the chart; a
 // box larger than the chart shrinks to fit, keeping its shape.
-struct BoxPlace {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-  bool operator==(const BoxPlace&) const = default;
-};
-BoxPlace ReadoutBoxPlace(int pointX, int cursorY, int boxWidth, int boxHeight, int chartWidth,
-                         int chartHeight, int offset);
+CanvasRect ReadoutBoxPlace(int pointX, int cursorY, int boxWidth, int boxHeight, int chartWidth,
+                           int chartHeight, int offset);
 
 // Points an interactive view may show: the shortest series, no further than the pipeline's
 // lastIndex (the full paint cuts every series there).

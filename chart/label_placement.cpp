@@ -5,6 +5,11 @@
 #include <numeric>
 
 namespace orvane {
+namespace {
+
+constexpr int kLabelAir = 1;
+
+}  // namespace
 
 CanvasRect TextBox(const PendingText& t, const TextExtent& extent) {
   const int width = static_cast<int>(std::ceil(extent.width));
@@ -45,6 +50,7 @@ std::vector<PendingText> PlaceLabels(std::vector<PendingText> labels, Canvas& me
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t a, std::size_t b) { return distance(a) > distance(b); });
 
+  // Placed boxes with a little air around them, so neighbours never touch.
   std::vector<CanvasRect> placed;
   std::vector<bool> keep(labels.size(), false);
   auto isFree = [&](const CanvasRect& r) {
@@ -65,7 +71,8 @@ std::vector<PendingText> PlaceLabels(std::vector<PendingText> labels, Canvas& me
       }
       if (!isFree(box) || KeptInside(box, bounds).top != box.top) continue;
     }
-    placed.push_back(box);
+    placed.push_back({box.left - kLabelAir, box.top - kLabelAir, box.width + 2 * kLabelAir,
+                      box.height + 2 * kLabelAir});
     keep[i] = true;
     labels[i].anchor.x += box.left - boxes[i].left;
     labels[i].anchor.y += box.top - boxes[i].top;

@@ -201,7 +201,7 @@ void CCHARTctl::PlaceCrosshair(PointIndex index, int y) {
   crosshairY_ = y;
   if (readout_) {
     const QSize box = readoutBox_.deviceIndependentSize().toSize();
-    const BoxPlace place =
+    const CanvasRect place =
         ReadoutBoxPlace(readout_->x, y, box.width(), box.height(), width(), height(), kBoxOffset);
     boxRect_ = QRect(place.left, place.top, place.width, place.height);
   }

@@ -301,14 +301,14 @@ namespace {
 
 TEST(ReadoutBox, StaysWhollyInsideTheChart) {
   // Right of and below the point; flipped left near the right edge; held up near the bottom.
-  EXPECT_EQ(ReadoutBoxPlace(100, 50, 120, 90, 800, 400, 16), (BoxPlace{116, 66, 120, 90}));
-  EXPECT_EQ(ReadoutBoxPlace(750, 50, 120, 90, 800, 400, 16), (BoxPlace{614, 66, 120, 90}));
-  EXPECT_EQ(ReadoutBoxPlace(100, 390, 120, 90, 800, 400, 16), (BoxPlace{116, 310, 120, 90}));
+  EXPECT_EQ(ReadoutBoxPlace(100, 50, 120, 90, 800, 400, 16), (CanvasRect{116, 66, 120, 90}));
+  EXPECT_EQ(ReadoutBoxPlace(750, 50, 120, 90, 800, 400, 16), (CanvasRect{614, 66, 120, 90}));
+  EXPECT_EQ(ReadoutBoxPlace(100, 390, 120, 90, 800, 400, 16), (CanvasRect{116, 310, 120, 90}));
   // Near the left edge of a chart narrower than point + offset + box: pushed back inside.
-  EXPECT_EQ(ReadoutBoxPlace(60, 10, 120, 90, 150, 400, 16), (BoxPlace{0, 26, 120, 90}));
+  EXPECT_EQ(ReadoutBoxPlace(60, 10, 120, 90, 150, 400, 16), (CanvasRect{0, 26, 120, 90}));
   // A small chart: the box shrinks to fit, keeping its shape.
-  EXPECT_EQ(ReadoutBoxPlace(10, 100, 120, 240, 300, 120, 16), (BoxPlace{26, 0, 60, 120}));
-  EXPECT_EQ(ReadoutBoxPlace(10, 10, 120, 90, 0, 0, 16), (BoxPlace{0, 0, 0, 0}));
+  EXPECT_EQ(ReadoutBoxPlace(10, 100, 120, 240, 300, 120, 16), (CanvasRect{26, 0, 60, 120}));
+  EXPECT_EQ(ReadoutBoxPlace(10, 10, 120, 90, 0, 0, 16), (CanvasRect{0, 0, 0, 0}));
 }
 
 }  // namespace
