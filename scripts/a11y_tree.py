@@ -4,12 +4,17 @@ control a user can reach is named and lies inside the screen.
 
   a11y_tree.py APP_NAME SCREEN_WIDTH SCREEN_HEIGHT [TIMEOUT_SECONDS]
 
+A11Y_VERBOSE=1 lists every control read.
+
 Exits 0 when every control passes, 1 when one fails, 2 when the program never appears.
 """
+import os
 import sys
 import time
 
 import pyatspi
+
+VERBOSE = os.environ.get("A11Y_VERBOSE") == "1"
 
 # Roles a user acts on; their contents (list entries, table cells) are checked as one.
 CONTROL_ROLES = {
@@ -63,6 +68,8 @@ def main():
         label = control.name or ""
         box = control.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         where = f"{role} '{label}' at {box.x},{box.y} {box.width}x{box.height}"
+        if VERBOSE:
+            print("a11y:", where)
         if not label.strip():
             failures.append("no name: " + where)
         if box.width <= 0 or box.height <= 0 or box.x < 0 or box.y < 0 or \

@@ -183,6 +183,9 @@ void CPlinthviewDlg::BuildStrip() {
     }
     if (c.id != 0) widget->setObjectName(QString::number(c.id));
     widget->setAccessibleName(QString::fromUtf8(c.accessibleName ? c.accessibleName : c.text));
+    // Some screen readers announce a combo box by its current entry; the description keeps
+    // what it is.
+    if (c.kind == StripControl::kCombo) widget->setAccessibleDescription(widget->accessibleName());
     widget->setGeometry(rect);
     stripWidgets_.push_back(widget);
     stripPieces_.push_back({role, ToPixelRect(rect)});
