@@ -29,7 +29,7 @@ QColor ColorOf(std::uint32_t ref) {
 // The cell's whole text when the cell cannot show all of it, else empty.
 QString CutCellText(const QStyledItemDelegate& delegate, const QStyleOptionViewItem& option,
                     const QModelIndex& index) {
-  const QString text = index.data(Qt::DisplayRole).toString();
+  QString text = index.data(Qt::DisplayRole).toString();
   if (text.isEmpty() || delegate.sizeHint(option, index).width() <= option.rect.width()) return {};
   return text;
 }
