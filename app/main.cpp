@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/qt/plinthview_app.h"
+#include "app/qt/qt_translations.h"
 #include "protocol/login_protocol.h"
 #ifdef ORVANE_WITH_WEBENGINE
 #include "app/qt/web_engine_view.h"
@@ -49,6 +50,7 @@ int main(int argc, char** argv) {
   UseWebEngine();
 #endif
   QApplication application(argc, argv);
+  InstallQtTranslations(application);
   QIcon icon;
   for (const char* size : {"48", "256"}) {
     icon.addFile(QStringLiteral(":/icons/orvane-%1.png").arg(QLatin1String(size)));

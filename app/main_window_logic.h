@@ -6,6 +6,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvane::app {
 
@@ -37,6 +38,9 @@ inline constexpr int kRangeScale = 1014;
 // Radio IDs in template order: the position is the chart mode.
 inline constexpr std::array<int, 9> kModeRadioIds = {1011, 1006, 1007, 1008, 1009,
                                                      1015, 1016, 1018, 1019};
+// The radios' captions, by chart mode.
+inline constexpr std::array<const char*, 9> kModeCaptions = {
+    "3분할", "월봉", "볼린저", "일목", "구간검색", "분기봉", "연봉", "확대", "비교"};
 // Chart mode of a radio ID; -1 for any other ID.
 int ModeOfRadio(int controlId);
 
@@ -82,6 +86,26 @@ struct ChildRects {
 // window takes the dashboard's rectangle.
 ChildRects ResizeChildren(const PixelRect& client, const PixelRect& dashboard,
                           const PixelRect& menu);
+
+// Client width from which the strip keeps the template's fixed positions.
+inline constexpr int kFixedStripWidth = 1900;
+// Top of the dashboard and the single-chart window when the strip is on one row.
+inline constexpr int kContentTop = 40;
+
+// One control of the strip at its template place (pixels), in screen order.
+struct StripPiece {
+  enum Role { kPlain, kGroupBox, kRadio } role = kPlain;
+  PixelRect rect;
+};
+struct StripPlacement {
+  std::vector<PixelRect> rects;  // one per piece, same order
+  int contentTop = kContentTop;  // where the content windows start below the strip
+};
+// Places the strip in a client area: at kFixedStripWidth or wider every piece keeps its
+// template rectangle. Narrower, the runs of plain controls and the framed radio group flow from
+// left to right in rows that start no further left than `leftLimit` and end 10 pixels before
+// the client's right edge; radios wrap inside their frame when the frame is wider than a row.
+StripPlacement PlaceStrip(const std::vector<StripPiece>& pieces, int clientWidth, int leftLimit);
 
 // The text after the last "/" of a URL: the name the fetched file is cached under.
 std::string FileNameFromUrl(std::string_view url);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,6 +24,12 @@ struct CanvasRect {
   int width = 0;
   int height = 0;
   bool operator==(const CanvasRect&) const = default;
+};
+
+// The size a text takes when drawn unrotated.
+struct TextExtent {
+  double width = 0.0;
+  double height = 0.0;
 };
 
 enum class PenStyle { Solid, Dotted };
@@ -78,6 +85,9 @@ class Canvas {
   virtual void Text(CanvasPoint anchor, std::string_view text, const FontSpec& font, ColorRef color,
                     TextAlign align) = 0;
   virtual void Image(const ChartImage& image, const CanvasRect& target) = 0;
+  virtual TextExtent MeasureText(std::string_view text, const FontSpec& font) = 0;
+  // Confines later drawing to a rectangle; nullopt lifts the limit.
+  virtual void SetClip(std::optional<CanvasRect> clip) = 0;
 };
 
 }  // namespace orvane

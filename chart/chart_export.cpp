@@ -84,16 +84,19 @@ std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings
   return out;
 }
 
-std::string ExportFileName(const std::vector<ChartSeries>& series, const ChartSettings& settings,
-                           const ChartView& view, std::string_view extension) {
+namespace {
+
+// A name part with the characters file systems refuse replaced, trimmed, at most 120 bytes.
+std::string FileNamePart(std::string_view text) {
   std::string name;
-  for (char c : settings.title) {
+  for (char c : text) {
     const bool refused = static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
                          std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
     name += refused ? '_' : c;
   }
   const auto start = name.find_first_not_of(" ._");
-  name = start == std::string::npos ? "chart" : name.substr(start);
+  if (start == std::string::npos) return {};
+  name = name.substr(start);
   while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
   // Long titles stay under common file-name limits, cut on a character boundary.
   if (name.size() > 120) {
@@ -101,6 +104,17 @@ std::string ExportFileName(const std::vector<ChartSeries>& series, const ChartSe
     while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
     name.resize(cut);
   }
+  return name;
+}
+
+}  // namespace
+
+std::string ExportFileName(const std::vector<ChartSeries>& series, const ChartSettings& settings,
+                           const ChartView& view, const ExportNaming& naming,
+                           std::string_view extension) {
+  std::string name = FileNamePart(naming.series.empty() ? settings.title : naming.series);
+  if (name.empty()) name = "chart";
+  if (const std::string mode = FileNamePart(naming.mode); !mode.empty()) name += "_" + mode;
 
   const auto [first, end] = VisibleSpan(series, view);
   if (first < end) {
@@ -113,6 +127,14 @@ std::string ExportFileName(const std::vector<ChartSeries>& series, const ChartSe
   name += '.';
   name += extension;
   return name;
+}
+
+std::string NumberedFileName(std::string_view name, int n) {
+  if (n <= 1) return std::string(name);
+  const auto dot = name.rfind('.');
+  const std::string_view stem = dot == std::string_view::npos ? name : name.substr(0, dot);
+  const std::string_view extension = dot == std::string_view::npos ? "" : name.substr(dot);
+  return fmt::format("{} ({}){}", stem, n, extension);
 }
 
 }  // namespace orvane

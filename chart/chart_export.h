@@ -17,9 +17,20 @@ namespace orvane {
 std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings& settings,
                      const ChartView& view);
 
-// A file name for an export of this chart: its title (characters file systems refuse replaced)
-// and the first and last visible dates, then the extension ("csv", "png").
+// What an export is named after: the series shown (the chart's title when empty) and the chart
+// mode that drew it.
+struct ExportNaming {
+  std::string series;
+  std::string mode;
+};
+
+// A file name for an export of this chart: series and mode (characters file systems refuse
+// replaced) and the first and last visible dates, then the extension ("csv", "png").
 std::string ExportFileName(const std::vector<ChartSeries>& series, const ChartSettings& settings,
-                           const ChartView& view, std::string_view extension);
+                           const ChartView& view, const ExportNaming& naming,
+                           std::string_view extension);
+
+// The n-th free variant of a file name: n = 1 gives the name itself, n = 2 "name (2).ext" ...
+std::string NumberedFileName(std::string_view name, int n);
 
 }  // namespace orvane

@@ -159,4 +159,21 @@ ChartView PanView(const ChartView& view, int available, int shift) {
   return out;
 }
 
+CanvasRect ReadoutBoxPlace(int pointX, int cursorY, int boxWidth, int boxHeight, int chartWidth,
+                           int chartHeight, int offset) {
+  CanvasRect box{0, 0, std::max(boxWidth, 0), std::max(boxHeight, 0)};
+  if (box.width > chartWidth || box.height > chartHeight) {
+    const double scale = std::max(std::min(static_cast<double>(chartWidth) / box.width,
+                                           static_cast<double>(chartHeight) / box.height),
+                                  0.0);
+    box.width = std::min(static_cast<int>(box.width * scale), std::max(chartWidth, 0));
+    box.height = std::min(static_cast<int>(box.height * scale), std::max(chartHeight, 0));
+  }
+  box.left = pointX + offset;
+  if (box.left + box.width > chartWidth) box.left = pointX - offset - box.width;
+  box.left = std::clamp(box.left, 0, std::max(chartWidth - box.width, 0));
+  box.top = std::clamp(cursorY + offset, 0, std::max(chartHeight - box.height, 0));
+  return box;
+}
+
 }  // namespace orvane

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/canvas.h"
 #include "chart/chart_geometry.h"
 #include "chart/chart_model.h"
 
@@ -55,6 +56,12 @@ std::optional<Readout> ReadoutAt(const std::vector<ChartSeries>& series,
 std::string ReadoutDate(std::int32_t date);
 // A value for the readout box: at most four decimals (two from 1000 up), thousands grouped.
 std::string FormatReadoutValue(double value);
+
+// Where the crosshair's readout box goes in a chart of chartWidth x chartHeight: right of and
+// below the point (left of it where the right edge is near), always wholly inside the chart; a
+// box larger than the chart shrinks to fit, keeping its shape.
+CanvasRect ReadoutBoxPlace(int pointX, int cursorY, int boxWidth, int boxHeight, int chartWidth,
+                           int chartHeight, int offset);
 
 // Points an interactive view may show: the shortest series, no further than the pipeline's
 // lastIndex (the full paint cuts every series there).

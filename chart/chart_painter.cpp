@@ -1,9 +1,11 @@
 #include "chart/chart_painter.h"
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <string>
 
+#include "chart/label_placement.h"
 #include "chart/palette.h"
 
 namespace orvane {
@@ -14,6 +16,10 @@ constexpr Pen kGridPen{Rgb(200, 200, 200), 1, PenStyle::Dotted, PenCap::Round};
 constexpr ColorRef kTitleColor = Rgb(255, 153, 205);
 constexpr ColorRef kSubtitleColor = Rgb(0, 128, 0);
 constexpr int kLegendX = 20;
+// Least room between two year labels.
+constexpr double kYearLabelGap = 4.0;
+// A series may use the 10-pixel margins around its pane, never the space beyond the axes.
+constexpr int kPaneMargin = 10;
 
 struct LegendLine {
   int y;
@@ -55,10 +61,17 @@ void DrawBorder(Canvas& canvas, int width, int height, int bottomMargin) {
 void DrawDateAxis(const ChartGeometry& g, Canvas& canvas) {
   const Pen highlightPen{kHighlightColor, g.highlightPenWidth, PenStyle::Solid, PenCap::Flat};
   const FontSpec axisFont = DialogFont8();
+  double lastRight = -kYearLabelGap;
   for (const DateAxisMark& mark : g.dateAxis) {
     if (mark.kind == DateAxisMark::Kind::Year) {
       canvas.Line(At(mark.x, 0), At(mark.x, g.plotBottom), kGridPen);
-      canvas.Text(At(mark.x, g.plotBottom + 2), mark.text, axisFont, Rgb(0, 0, 0),
+      // Centred on its line but never past the chart's edges; a label that would run into the
+      // one before it is left out.
+      const double half = canvas.MeasureText(mark.text, axisFont).width / 2.0;
+      const double x = std::max(half, std::min(double(mark.x), g.width - half));
+      if (x - half < lastRight + kYearLabelGap) continue;
+      lastRight = x + half;
+      canvas.Text({x, double(g.plotBottom + 2)}, mark.text, axisFont, Rgb(0, 0, 0),
                   TextAlign::Center);
     } else {
       canvas.Line(At(mark.x, 0), At(mark.x, g.plotBottom), highlightPen);
@@ -73,12 +86,27 @@ void DrawZeroLine(const ChartGeometry& g, Canvas& canvas) {
   canvas.Text(At(g.plotRight + 30, y0), "0", DialogFont8(), Rgb(0, 0, 0), TextAlign::Left);
 }
 
-void DrawCaptions(const ChartSettings& settings, const ChartFonts& fonts, Canvas& canvas) {
+// The font made smaller, if need be, so the text fits in `room` pixels.
+FontSpec FittingFont(Canvas& canvas, std::string_view text, FontSpec font, int room) {
+  const double width = canvas.MeasureText(text, font).width;
+  if (width > room && room > 0) {
+    font.pixelSize = std::max(6, static_cast<int>(font.pixelSize * room / width));
+  }
+  return font;
+}
+
+void DrawCaptions(const ChartSettings& settings, const ChartFonts& fonts, Canvas& canvas,
+                  int width) {
+  // Texts wider than the chart shrink to fit instead of running out of it.
   if (!settings.title.empty()) {
-    canvas.Text(At(20, 15), settings.title, fonts.title, kTitleColor, TextAlign::Left);
+    canvas.Text(At(20, 15), settings.title,
+                FittingFont(canvas, settings.title, fonts.title, width - 30), kTitleColor,
+                TextAlign::Left);
   }
   if (!settings.subtitle.empty()) {
-    canvas.Text(At(10, 5), settings.subtitle, fonts.subtitle, kSubtitleColor, TextAlign::Left);
+    canvas.Text(At(10, 5), settings.subtitle,
+                FittingFont(canvas, settings.subtitle, fonts.subtitle, width - 20), kSubtitleColor,
+                TextAlign::Left);
   }
 }
 
@@ -99,6 +127,14 @@ void DrawLegends(const ChartSettings& settings, const FontSpec& font, Canvas& ca
                   font, kCompareColors[n], TextAlign::Left);
     }
   }
+}
+
+// Where a series may draw: its pane with the margins around it, left of the value axis.
+CanvasRect SeriesClip(const ChartGeometry& g, const ChartSeries& s) {
+  const PaneSpan& pane = s.inLowerPane ? g.lowerPane : g.mainPane;
+  const int top = std::max(pane.top - kPaneMargin, 0);
+  const int bottom = std::min(pane.bottom + kPaneMargin, g.plotBottom);
+  return {0, top, std::max(g.plotRight, 0), std::max(bottom - top, 0)};
 }
 
 }  // namespace
@@ -137,14 +173,18 @@ std::optional<ChartGeometry> PaintChart(ChartModel& chart, Canvas& canvas, int w
   DrawAxes(canvas, g.plotRight, g.plotBottom);
   DrawDateAxis(g, canvas);
   DrawZeroLine(g, canvas);
-  DrawCaptions(settings, resources.fonts, canvas);
+  DrawCaptions(settings, resources.fonts, canvas, width);
   DrawLegends(settings, resources.fonts.legend, canvas);
 
+  // Series texts wait until every series is drawn, then go where they keep clear of each other.
+  LabelLayer labels(canvas);
   // NOLINTNEXTLINE(modernize-loop-convert): clang 14 cannot parse libstdc++ 12's views::reverse.
   for (auto it = chart.series.rbegin(); it != chart.series.rend(); ++it) {
-    DrawSeries(g, *it, canvas);
-    if (it->markHighlight) DrawHighlightOver(g, *it, canvas);
+    canvas.SetClip(SeriesClip(g, *it));
+    DrawSeries(g, *it, labels);
+    if (it->markHighlight) DrawHighlightOver(g, *it, labels);
   }
+  labels.DrawLabels({0, 0, g.plotRight, g.plotBottom}, (g.mainPane.top + g.mainPane.bottom) / 2);
   DrawBorder(canvas, width, height, settings.bottomMargin);
   return g;
 }

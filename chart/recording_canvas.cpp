@@ -91,6 +91,7 @@ void RecordingCanvas::FillRect(const CanvasRect& rect, ColorRef color) {
   op.kind = CanvasOpKind::FillRect;
   op.rect = rect;
   op.color = color;
+  op.clip = clip_;
   ops_.push_back(std::move(op));
 }
 
@@ -99,6 +100,7 @@ void RecordingCanvas::Line(CanvasPoint from, CanvasPoint to, const Pen& pen) {
   op.kind = CanvasOpKind::Line;
   op.points = {from, to};
   op.pen = pen;
+  op.clip = clip_;
   ops_.push_back(std::move(op));
 }
 
@@ -107,6 +109,7 @@ void RecordingCanvas::Polyline(std::span<const CanvasPoint> points, const Pen& p
   op.kind = CanvasOpKind::Polyline;
   op.points.assign(points.begin(), points.end());
   op.pen = pen;
+  op.clip = clip_;
   ops_.push_back(std::move(op));
 }
 
@@ -117,6 +120,7 @@ void RecordingCanvas::Ellipse(CanvasPoint center, double radius, const Pen& pen,
   op.radius = radius;
   op.pen = pen;
   op.fill = fill;
+  op.clip = clip_;
   ops_.push_back(std::move(op));
 }
 
@@ -127,6 +131,7 @@ void RecordingCanvas::Path(std::span<const CanvasPoint> points, const Pen& pen,
   op.points.assign(points.begin(), points.end());
   op.pen = pen;
   op.color = fillColor;
+  op.clip = clip_;
   ops_.push_back(std::move(op));
 }
 
@@ -139,6 +144,7 @@ void RecordingCanvas::Text(CanvasPoint anchor, std::string_view text, const Font
   op.font = font;
   op.color = color;
   op.align = align;
+  op.clip = clip_;
   ops_.push_back(std::move(op));
 }
 
@@ -147,7 +153,19 @@ void RecordingCanvas::Image(const ChartImage& image, const CanvasRect& target) {
   op.kind = CanvasOpKind::Image;
   op.rect = target;
   op.text = std::string(image.Source());
+  op.clip = clip_;
   ops_.push_back(std::move(op));
+}
+
+TextExtent RecordingCanvas::MeasureText(std::string_view text, const FontSpec& font) {
+  double width = 0.0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) == 0x80) continue;  // continuation bytes belong to the character before
+    // Lead bytes from 0xE1 start three-byte characters: Hangul and the other wide scripts.
+    width += byte >= 0xE1 ? font.pixelSize : 0.6 * font.pixelSize;
+  }
+  return {width, 1.2 * font.pixelSize};
 }
 
 std::string CanvasOpJson(const CanvasOp& op) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct CanvasOp {
   std::string text;                 // text; image source
   FontSpec font;
   TextAlign align = TextAlign::Left;
+  std::optional<CanvasRect> clip;  // the limit in force when the op was drawn
 };
 
 // Keeps every primitive in drawing order, for tests and for the draw-operation dump.
@@ -35,6 +37,10 @@ class RecordingCanvas : public Canvas {
   void Text(CanvasPoint anchor, std::string_view text, const FontSpec& font, ColorRef color,
             TextAlign align) override;
   void Image(const ChartImage& image, const CanvasRect& target) override;
+  // A text's size estimated from its font: Hangul and other wide characters one pixel size
+  // wide, the rest 0.6 of it, 1.2 pixel sizes high.
+  TextExtent MeasureText(std::string_view text, const FontSpec& font) override;
+  void SetClip(std::optional<CanvasRect> clip) override { clip_ = clip; }
 
   const std::vector<CanvasOp>& Ops() const { return ops_; }
   void Clear() { ops_.clear(); }
@@ -44,6 +50,7 @@ class RecordingCanvas : public Canvas {
 
  private:
   std::vector<CanvasOp> ops_;
+  std::optional<CanvasRect> clip_;
 };
 
 // The JSON text of one op (no trailing newline).

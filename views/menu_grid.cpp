@@ -416,13 +416,17 @@ RotationStep MenuGrid::StepIndexTab() {
       return RotationStep::Stepped;
     }
   }
-  const GridCell right{subgroupCell_.row, subgroupCell_.column + 1};
-  const GridCell below{subgroupCell_.row + 1, 1};
-  for (const GridCell next : {right, below}) {
-    if (subgroupCell_.row >= 0 && HasText(next.row, next.column)) {
-      OnCellClicked(next.row, next.column);
-      OnCellClicked(firstSeries.row, firstSeries.column);
-      return RotationStep::Stepped;
+  // The search walks subgroupCell itself: one cell to the right, then column 1 of the next
+  // row; where it stops is where the highlight stays when the rotation ends.
+  if (subgroupCell_.row >= 0) {
+    for (const bool nextRow : {false, true}) {
+      subgroupCell_ = nextRow ? GridCell{subgroupCell_.row + 1, 1}
+                              : GridCell{subgroupCell_.row, subgroupCell_.column + 1};
+      if (HasText(subgroupCell_.row, subgroupCell_.column)) {
+        OnCellClicked(subgroupCell_.row, subgroupCell_.column);
+        OnCellClicked(firstSeries.row, firstSeries.column);
+        return RotationStep::Stepped;
+      }
     }
   }
   if (groupCell_.row < 0) return RotationStep::Ended;

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "app/main_window_logic.h"
 #include "chart/qt/qt_canvas.h"
 #include "data/series_reader.h"
 #include "modes/modes.h"
@@ -13,6 +14,7 @@ namespace orvane::app {
 CChart1Dlg::CChart1Dlg(const std::filesystem::path& workingFolder, QWidget* parent)
     : QWidget(parent), chart_(new CCHARTctl(this)) {
   chart_->setObjectName(QStringLiteral("1001"));
+  chart_->setAccessibleName(QStringLiteral("차트"));
   chart_->setGeometry(rect());
 
   std::error_code ignored;
@@ -44,6 +46,10 @@ bool CChart1Dlg::LoadDataFile(const std::filesystem::path& path) {
 
 bool CChart1Dlg::RunPipeline(int mode) {
   inputs_ = InputsFromTable(table_, scaleChoice, fromYear, toYear);
+  chart_->SetExportNaming(
+      {inputs_.header.title, mode >= 0 && mode < static_cast<int>(kModeCaptions.size())
+                                 ? kModeCaptions[static_cast<std::size_t>(mode)]
+                                 : ""});
   if (BuildChart(mode, inputs_, chart_->Model())) return true;
   ClearChart(*chart_);
   return false;

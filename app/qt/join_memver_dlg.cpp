@@ -25,15 +25,19 @@ CJoinMemverDlg::CJoinMemverDlg(LoginContext& context, LoginDialogHooks hooks, QW
     const char* text;
     int y;
   };
-  for (const LabelSpec& label :
-       {LabelSpec{"아이디", 98}, LabelSpec{"비밀번호", 112}, LabelSpec{"비밀번호 확인", 127},
-        LabelSpec{"이름", 141}, LabelSpec{"전화번호", 156}}) {
+  static constexpr LabelSpec kLabels[] = {
+      {"아이디", 98}, {"비밀번호", 112}, {"비밀번호 확인", 127}, {"이름", 141}, {"전화번호", 156}};
+  for (const LabelSpec& label : kLabels) {
     auto* l = new QLabel(QString::fromUtf8(label.text), this);
     l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     l->setGeometry(du.Rect(49, label.y, 41, 8));
   }
   auto makeEdit = [&](int id, int y, bool hidden) {
     auto* edit = new QLineEdit(this);
+    // A screen reader names the edit after the label on its left.
+    for (const LabelSpec& label : kLabels) {
+      if (label.y >= y && label.y < y + 14) edit->setAccessibleName(QString::fromUtf8(label.text));
+    }
     edit->setObjectName(QString::number(id));
     edit->setGeometry(du.Rect(96, y, 69, 14));
     if (hidden) edit->setEchoMode(QLineEdit::Password);

@@ -28,22 +28,23 @@ namespace {
 
 constexpr char kBackgroundPictureName[] = "orvane_bg.bmp";
 
-// One control of the strip: dialog-unit rectangle and caption.
+// One control of the strip: dialog-unit rectangle, caption and the name a screen reader says.
 struct StripControl {
   int id;  // 0 for the statics and the group box
   enum Kind { kButton, kEdit, kCenteredEdit, kTilde, kCombo, kGroup, kRadio } kind;
   const char* text;
   int x, y, width, height;
+  const char* accessibleName = nullptr;  // the caption when null
 };
 
 // In the template's order; the radios appear here in screen order, their IDs fix the mode.
 constexpr StripControl kStrip[] = {
-    {control::kApply, StripControl::kButton, "적용", 324, 7, 34, 14},
-    {control::kFromYear, StripControl::kCenteredEdit, "2005", 359, 7, 35, 14},
+    {control::kApply, StripControl::kButton, "적용", 324, 7, 34, 14, "적용"},
+    {control::kFromYear, StripControl::kCenteredEdit, "2005", 359, 7, 35, 14, "시작 연도"},
     {0, StripControl::kTilde, "~", 394, 9, 8, 8},
-    {control::kToYear, StripControl::kCenteredEdit, "2030", 403, 7, 35, 14},
-    {control::kScale, StripControl::kCombo, "", 439, 8, 48, 126},
-    {0, StripControl::kGroup, "", 493, 3, 555, 20},
+    {control::kToYear, StripControl::kCenteredEdit, "2030", 403, 7, 35, 14, "끝 연도"},
+    {control::kScale, StripControl::kCombo, "", 439, 8, 48, 126, "눈금"},
+    {0, StripControl::kGroup, "", 493, 3, 555, 20, "차트 종류"},
     {1011, StripControl::kRadio, "3분할", 498, 10, 31, 10},
     {1006, StripControl::kRadio, "월봉", 539, 10, 31, 10},
     {1015, StripControl::kRadio, "분기봉", 584, 10, 31, 10},
@@ -53,11 +54,11 @@ constexpr StripControl kStrip[] = {
     {1007, StripControl::kRadio, "볼린저", 736, 10, 39, 10},
     {1008, StripControl::kRadio, "일목", 783, 10, 39, 10},
     {1009, StripControl::kRadio, "구간검색", 825, 10, 39, 10},
-    {control::kRangeFromYear, StripControl::kEdit, "1700", 879, 9, 35, 12},
+    {control::kRangeFromYear, StripControl::kEdit, "1700", 879, 9, 35, 12, "구간검색 시작 연도"},
     {0, StripControl::kTilde, "~", 915, 10, 8, 8},
-    {control::kRangeToYear, StripControl::kEdit, "2030", 923, 9, 35, 12},
-    {control::kRangeScale, StripControl::kCombo, "", 959, 8, 48, 126},
-    {control::kRangeApply, StripControl::kButton, "적용", 1007, 8, 34, 13},
+    {control::kRangeToYear, StripControl::kEdit, "2030", 923, 9, 35, 12, "구간검색 끝 연도"},
+    {control::kRangeScale, StripControl::kCombo, "", 959, 8, 48, 126, "구간검색 눈금"},
+    {control::kRangeApply, StripControl::kButton, "적용", 1007, 8, 34, 13, "구간검색 적용"},
 };
 
 constexpr int kScaleEntries = 2;
@@ -134,8 +135,9 @@ void CPlinthviewDlg::BuildStrip() {
   modeGroup_->setExclusive(true);
   for (const StripControl& c : kStrip) {
     const QString text = QString::fromUtf8(c.text);
-    const QRect rect = du.Rect(c.x, c.y, c.width, c.height);
+    QRect rect = du.Rect(c.x, c.y, c.width, c.height);
     QWidget* widget = nullptr;
+    StripPiece::Role role = StripPiece::kPlain;
     switch (c.kind) {
       case StripControl::kButton: {
         auto* button = new QPushButton(text, this);
@@ -160,27 +162,91 @@ void CPlinthviewDlg::BuildStrip() {
         combo->setCurrentIndex(c.id == control::kScale ? kScaleArith : kScaleLog);
         widget = combo;
         // The rectangle's height is the open list's; the closed box keeps its own height.
-        widget->setGeometry(rect.x(), rect.y(), rect.width(), du.Y(12));
+        rect.setHeight(du.Y(12));
         break;
       }
       case StripControl::kGroup:
         widget = new QGroupBox(this);
         widget->lower();
+        role = StripPiece::kGroupBox;
         break;
       case StripControl::kRadio: {
         auto* radio = new QRadioButton(text, this);
         const int mode = ModeOfRadio(c.id);
         modeGroup_->addButton(radio, mode);
         radios_[static_cast<std::size_t>(mode)] = radio;
+        radio->installEventFilter(this);
         widget = radio;
+        role = StripPiece::kRadio;
         break;
       }
     }
     if (c.id != 0) widget->setObjectName(QString::number(c.id));
-    if (c.kind != StripControl::kCombo) widget->setGeometry(rect);
+    widget->setAccessibleName(QString::fromUtf8(c.accessibleName ? c.accessibleName : c.text));
+    // Some screen readers announce a combo box by its current entry; the description keeps
+    // what it is.
+    if (c.kind == StripControl::kCombo) widget->setAccessibleDescription(widget->accessibleName());
+    widget->setGeometry(rect);
+    stripWidgets_.push_back(widget);
+    stripPieces_.push_back({role, ToPixelRect(rect)});
   }
   radios_[0]->setChecked(true);
   connect(modeGroup_, &QButtonGroup::idClicked, this, [this](int) { Apply(); });
+
+  // Tab runs along the strip from left to right; the radios in the order of their modes.
+  std::vector<QWidget*> order;
+  for (QWidget* w : stripWidgets_) {
+    if (w->focusPolicy() == Qt::NoFocus) continue;
+    if (qobject_cast<QRadioButton*>(w) == nullptr) {
+      order.push_back(w);
+    } else if (w == radios_[0]) {
+      order.insert(order.end(), radios_.begin(), radios_.end());
+    }
+  }
+  for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+bool CPlinthviewDlg::eventFilter(QObject* watched, QEvent* event) {
+  auto* radio = qobject_cast<QRadioButton*>(watched);
+  if (radio == nullptr || event->type() != QEvent::KeyPress) {
+    return QDialog::eventFilter(watched, event);
+  }
+  // Arrow keys step through the radios in the order of their modes, choosing as they go.
+  int step = 0;
+  switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+      step = -1;
+      break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+      step = 1;
+      break;
+    default:
+      return QDialog::eventFilter(watched, event);
+  }
+  const int count = static_cast<int>(radios_.size());
+  const int mode = modeGroup_->id(radio);
+  QRadioButton* next = radios_[static_cast<std::size_t>((mode + step + count) % count)];
+  next->setFocus(Qt::TabFocusReason);
+  next->click();
+  return true;
+}
+
+void CPlinthviewDlg::LayoutChildren() {
+  if (dashboard_ == nullptr || chart1_ == nullptr || menu_ == nullptr) return;
+  const QRect menu = menu_->geometry();
+  const StripPlacement strip = PlaceStrip(stripPieces_, width(), menu.x() + menu.width());
+  for (std::size_t i = 0; i < stripWidgets_.size(); ++i) {
+    stripWidgets_[i]->setGeometry(ToQRect(strip.rects[i]));
+  }
+  QRect content = dashboard_->geometry();
+  content.moveTop(strip.contentTop);
+  const ChildRects rects =
+      ResizeChildren(ToPixelRect(rect()), ToPixelRect(content), ToPixelRect(menu));
+  dashboard_->setGeometry(ToQRect(rects.dashboard));
+  chart1_->setGeometry(ToQRect(rects.singleChart));
+  menu_->setGeometry(ToQRect(rects.menu));
 }
 
 int CPlinthviewDlg::ChartMode() const { return modeGroup_->checkedId(); }
@@ -286,12 +352,7 @@ void CPlinthviewDlg::keyPressEvent(QKeyEvent* event) {
 
 void CPlinthviewDlg::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  if (dashboard_ == nullptr || chart1_ == nullptr || menu_ == nullptr) return;
-  const ChildRects rects = ResizeChildren(ToPixelRect(rect()), ToPixelRect(dashboard_->geometry()),
-                                          ToPixelRect(menu_->geometry()));
-  dashboard_->setGeometry(ToQRect(rects.dashboard));
-  chart1_->setGeometry(ToQRect(rects.singleChart));
-  menu_->setGeometry(ToQRect(rects.menu));
+  LayoutChildren();
 }
 
 void CPlinthviewDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -9,8 +9,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/login_flow.h"
+#include "app/main_window_logic.h"
 #include "app/qt/login_dialog_hooks.h"
 #include "data/content_host.h"
 
@@ -86,10 +88,13 @@ class CPlinthviewDlg : public QDialog {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void BuildStrip();
+  // Places the strip for the window's width, then the content windows below it.
+  void LayoutChildren();
   void OnReLoginTimer();
 
   MainWindowSetup setup_;
@@ -97,6 +102,9 @@ class CPlinthviewDlg : public QDialog {
   std::string baseUrl_;
   QButtonGroup* modeGroup_ = nullptr;
   std::array<QRadioButton*, 9> radios_{};
+  // The strip's controls in screen order, with their template rectangles in pixels.
+  std::vector<QWidget*> stripWidgets_;
+  std::vector<StripPiece> stripPieces_;
   CDashBoardDlg* dashboard_ = nullptr;
   CChart1Dlg* chart1_ = nullptr;
   QWidget* menu_ = nullptr;

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 #include "app/qt/join_memver_dlg.h"
 #include "ui/dialog_units.h"
 
@@ -45,11 +47,19 @@ CServerLogin::CServerLogin(LoginContext& context, LoginDialogHooks hooks, QWidge
   loginButton_ = makeButton("로그인", 1000, du.Rect(197, 240, 70, 33));
   joinButton_ = makeButton("회원가입", 1001, du.Rect(120, 282, 53, 16));
   exitButton_ = makeButton("종료", 1002, du.Rect(177, 282, 53, 16));
-  // Labels and the check box let the picture show through them.
+  // Labels let the picture show through them; the check box's text sits on a light plate so it
+  // reads on any part of the picture, dark edges included.
   for (QWidget* w : std::initializer_list<QWidget*>{saveIdBox_, idLabel, passwordLabel}) {
     w->setAttribute(Qt::WA_TranslucentBackground);
     w->setAutoFillBackground(false);
   }
+  saveIdBox_->setStyleSheet(QStringLiteral(
+      "QCheckBox { color: black; background: rgba(255, 255, 255, 215); border-radius: 3px;"
+      " padding: 0px 2px; }"));
+  saveIdBox_->adjustSize();
+  saveIdBox_->resize(std::max(saveIdBox_->width(), du.X(47)), du.Y(10));
+  idEdit_->setAccessibleName(QStringLiteral("아이디"));
+  passwordEdit_->setAccessibleName(QStringLiteral("비밀번호"));
 
   connect(loginButton_, &QPushButton::clicked, this, [this] { OnLogin(); });
   connect(joinButton_, &QPushButton::clicked, this, [this] {
@@ -108,10 +118,17 @@ void CServerLogin::FitToPicture() {
   QSize client =
       picture_.isNull() ? QSize(controls.right() + 17, controls.bottom() + 17) : picture_.size();
   setFixedSize(client);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(client.width() / 2, client.height() / 2));
-  }
+  CentreOnScreen();
+}
+
+void CServerLogin::CentreOnScreen() {
+  QScreen* shown = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+  if (shown == nullptr) return;
+  const QRect area = shown->availableGeometry();
+  // The frame, title bar included, is what sits in the middle.
+  const QSize outer = frameGeometry().size();
+  const QPoint place = area.center() - QPoint(outer.width() / 2, outer.height() / 2);
+  if (pos() != place) move(place);
 }
 
 LoginOutcome CServerLogin::OnLogin() {
@@ -156,6 +173,8 @@ void CServerLogin::keyPressEvent(QKeyEvent* event) {
 }
 
 void CServerLogin::paintEvent(QPaintEvent*) {
+  // Every paint puts the window back in the middle of the screen, wherever it was dragged.
+  CentreOnScreen();
   if (picture_.isNull()) return;
   QPainter painter(this);
   painter.drawPixmap(0, 0, picture_);

@@ -44,6 +44,7 @@ class CServerLogin : public QDialog {
  private:
   void RestoreSavedId();
   void FitToPicture();
+  void CentreOnScreen();
   void HandOffToUpdater();
   void PostClose();
 

@@ -2,6 +2,9 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QScreen>
+
+#include <algorithm>
 
 #include "ui/dialog_units.h"
 
@@ -30,6 +33,15 @@ CWebViewDlg::CWebViewDlg(const std::string& pageUrl, QWidget* owner) : QWidget(o
 
 void CWebViewDlg::ShowWindow() {
   showNormal();
+  // The template's place may reach past a small screen: keep the whole frame on it.
+  if (QScreen* shown = screen()) {
+    const QRect area = shown->availableGeometry();
+    const QSize frameExtra = frameGeometry().size() - size();
+    resize(size().boundedTo(area.size() - frameExtra));
+    const QSize outer = size() + frameExtra;
+    move(std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())),
+         std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
+  }
   view_->setVisible(true);
   raise();
   activateWindow();

@@ -9,12 +9,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStandardPaths>
 #include <QTimerEvent>
-#include <QToolTip>
 #include <QWheelEvent>
 #include <cmath>
 #include <mutex>
@@ -35,6 +35,9 @@ constexpr int kBoxColumnGap = 14;
 const QColor kCrosshairColor(70, 70, 70, 170);
 const QColor kBoxBorderColor(120, 120, 120);
 const QColor kBoxFill(255, 255, 255, 235);
+constexpr std::chrono::milliseconds kNoteTime{6000};
+// Enough variants for any folder a person fills by hand; past them the export fails.
+constexpr int kMaxNameVariants = 9999;
 
 QColor ToQColor(ColorRef c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
 
@@ -61,6 +64,16 @@ CCHARTctl::CCHARTctl(QWidget* parent) : QWidget(parent), exportFolder_(DefaultEx
   readoutFont_ = ChartQFont(FontSpec{std::string(kDialogFace), 12, 400, 0});
   readoutBoldFont_ = readoutFont_;
   readoutBoldFont_.setBold(true);
+  note_ = new QLabel(this);
+  note_->setObjectName(QStringLiteral("exportNote"));
+  note_->setStyleSheet(QStringLiteral(
+      "QLabel { background: rgba(255, 255, 240, 235); color: black; border: 1px solid gray;"
+      " padding: 3px 6px; }"));
+  note_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  note_->hide();
+  noteTimer_.setSingleShot(true);
+  noteTimer_.setInterval(kNoteTime);
+  connect(&noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
   model_.Attach();
   model_.SetPainter([this](ChartModel&) {
     // A DrawChart from a pipeline brings new series: its view becomes the home view.
@@ -188,10 +201,9 @@ void CCHARTctl::PlaceCrosshair(PointIndex index, int y) {
   crosshairY_ = y;
   if (readout_) {
     const QSize box = readoutBox_.deviceIndependentSize().toSize();
-    int left = readout_->x + kBoxOffset;
-    if (left + box.width() > width()) left = readout_->x - kBoxOffset - box.width();
-    int top = std::min(y + kBoxOffset, height() - box.height());
-    boxOrigin_ = QPoint(std::max(0, left), std::max(0, top));
+    const CanvasRect place =
+        ReadoutBoxPlace(readout_->x, y, box.width(), box.height(), width(), height(), kBoxOffset);
+    boxRect_ = QRect(place.left, place.top, place.width, place.height);
   }
   UpdateOverlay(before);
 }
@@ -200,7 +212,7 @@ QRegion CCHARTctl::OverlayRegion() const {
   if (!readout_) return {};
   QRegion region(readout_->x - 1, 0, 3, geometry_.plotBottom + 1);
   region += QRect(0, crosshairY_ - 1, geometry_.plotRight + 1, 3);
-  region += QRect(boxOrigin_, readoutBox_.deviceIndependentSize().toSize());
+  region += boxRect_;
   return region;
 }
 
@@ -277,8 +289,8 @@ void CCHARTctl::DrawOverlay(QPainter& painter) const {
   if (crosshairY_ >= 0 && crosshairY_ <= geometry_.plotBottom) {
     painter.fillRect(QRect(0, crosshairY_, geometry_.plotRight + 1, 1), kCrosshairColor);
   }
-  painter.setClipRect(QRect(boxOrigin_, readoutBox_.deviceIndependentSize().toSize()));
-  painter.drawImage(boxOrigin_, readoutBox_);
+  painter.setClipRect(boxRect_);
+  painter.drawImage(boxRect_, readoutBox_);
   painter.setClipping(false);
 }
 
@@ -381,13 +393,12 @@ void CCHARTctl::keyPressEvent(QKeyEvent* event) {
   } else if (event->matches(QKeySequence::Save)) {
     SaveWithDialog();
   } else if (event->matches(QKeySequence::Copy)) {
-    CopyImage();
+    ShowNote(CopyImage() ? QStringLiteral("차트 그림을 클립보드에 복사했습니다.")
+                         : QStringLiteral("차트 그림을 복사하지 못했습니다."));
   } else if (control && event->key() == Qt::Key_E) {
     const QString path = ExportCsv();
-    const QString note = path.isEmpty()
-                             ? QStringLiteral("CSV를 저장하지 못했습니다: ") + exportFolder_
-                             : QStringLiteral("CSV 저장: ") + path;
-    QToolTip::showText(mapToGlobal(QPoint(20, 20)), note, this);
+    ShowNote(path.isEmpty() ? QStringLiteral("CSV를 저장하지 못했습니다: ") + exportFolder_
+                            : QStringLiteral("CSV 저장: ") + QDir::toNativeSeparators(path));
   } else {
     QWidget::keyPressEvent(event);
     return;
@@ -424,17 +435,40 @@ QString CCHARTctl::ExportCsv() {
     std::lock_guard lock(model_.seriesLock);
     if (model_.series.empty() || model_.series.front().points.empty()) return {};
     csv = ChartCsv(model_.series, model_.settings, model_.view);
-    name = ExportFileName(model_.series, model_.settings, model_.view, "csv");
+    name = ExportFileName(model_.series, model_.settings, model_.view, exportNaming_, "csv");
   }
-  const QString path = QDir(exportFolder_).filePath(QString::fromStdString(name));
-  QFile file(path);
-  const bool ok =
-      QDir().mkpath(exportFolder_) && file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-      file.write(csv.data(), static_cast<qint64>(csv.size())) == static_cast<qint64>(csv.size()) &&
-      file.flush();
-  file.close();
+  const QDir folder(exportFolder_);
+  QString path = folder.filePath(QString::fromStdString(name));
+  bool ok = false;
+  if (QDir().mkpath(exportFolder_)) {
+    // NewOnly: an existing file is never replaced, not even one made since the name was chosen.
+    for (int n = 1; n <= kMaxNameVariants && !ok; ++n) {
+      path = folder.filePath(QString::fromStdString(NumberedFileName(name, n)));
+      QFile file(path);
+      if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (file.exists()) continue;
+        break;
+      }
+      ok = file.write(csv.data(), static_cast<qint64>(csv.size())) ==
+               static_cast<qint64>(csv.size()) &&
+           file.flush();
+      if (!ok) file.remove();
+    }
+  }
   emit exported(path, ok);
   return ok ? path : QString();
+}
+
+QString CCHARTctl::NoteText() const { return note_->isVisible() ? note_->text() : QString(); }
+
+void CCHARTctl::ShowNote(const QString& text) {
+  note_->setText(text);
+  note_->setMaximumWidth(std::max(width() - 8, 0));
+  note_->adjustSize();
+  note_->move(4, std::max(height() - note_->height() - 4, 0));
+  note_->show();
+  note_->raise();
+  noteTimer_.start();
 }
 
 void CCHARTctl::SaveWithDialog() {
@@ -442,7 +476,7 @@ void CCHARTctl::SaveWithDialog() {
   std::string name;
   {
     std::lock_guard lock(model_.seriesLock);
-    name = ExportFileName(model_.series, model_.settings, model_.view, "png");
+    name = ExportFileName(model_.series, model_.settings, model_.view, exportNaming_, "png");
   }
   const QString png = QStringLiteral("PNG 그림 (*.png)");
   const QString svg = QStringLiteral("SVG 그림 (*.svg)");
@@ -452,10 +486,9 @@ void CCHARTctl::SaveWithDialog() {
       png + QStringLiteral(";;") + svg, &filter);
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().isEmpty()) path += filter == svg ? ".svg" : ".png";
-  if (!SaveImage(path)) {
-    QToolTip::showText(mapToGlobal(QPoint(20, 20)), QStringLiteral("저장하지 못했습니다: ") + path,
-                       this);
-  }
+  ShowNote(
+      (SaveImage(path) ? QStringLiteral("그림 저장: ") : QStringLiteral("저장하지 못했습니다: ")) +
+      QDir::toNativeSeparators(path));
 }
 
 }  // namespace orvane

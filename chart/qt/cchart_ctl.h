@@ -3,9 +3,13 @@
 #include <QFont>
 #include <QImage>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <optional>
 
+class QLabel;
+
+#include "chart/chart_export.h"
 #include "chart/chart_geometry.h"
 #include "chart/chart_interaction.h"
 #include "chart/chart_model.h"
@@ -55,11 +59,16 @@ class CCHARTctl : public QWidget {
   // per-user data folder), where the single-chart window keeps it too.
   void SetExportFolder(const QString& folder) { exportFolder_ = folder; }
   QString ExportFolder() const { return exportFolder_; }
+  // What exports are named after: the series shown and the mode that drew it.
+  void SetExportNaming(ExportNaming naming) { exportNaming_ = std::move(naming); }
   // The visible chart as PNG, or SVG when the name ends in ".svg".
   bool SaveImage(const QString& path);
   bool CopyImage();
-  // Writes the visible data into the export folder; the file's path, or empty on failure.
+  // Writes the visible data into the export folder under a name no file has yet; the file's
+  // path, or empty on failure.
   QString ExportCsv();
+  // The short-lived note that says what an export did; empty when none is showing.
+  QString NoteText() const;
 
  signals:
   // A file written by an export, or a failure to write one.
@@ -89,6 +98,8 @@ class CCHARTctl : public QWidget {
   void DrawOverlay(QPainter& painter) const;
   void SaveWithDialog();
   void StepCrosshair(int delta);
+  // Shows a note along the chart's bottom edge for a few seconds.
+  void ShowNote(const QString& text);
 
   ChartModel model_;
   ChartResources resources_;
@@ -109,7 +120,7 @@ class CCHARTctl : public QWidget {
   QImage readoutBox_;
   QFont readoutFont_;
   QFont readoutBoldFont_;
-  QPoint boxOrigin_;
+  QRect boxRect_;  // the readout box on the chart, shrunk when the chart is smaller
 
   bool dragging_ = false;
   int dragStartX_ = 0;
@@ -118,6 +129,9 @@ class CCHARTctl : public QWidget {
   int wheelRemainder_ = 0;
 
   QString exportFolder_;
+  ExportNaming exportNaming_;
+  QLabel* note_ = nullptr;
+  QTimer noteTimer_;
 };
 
 }  // namespace orvane

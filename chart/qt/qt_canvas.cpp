@@ -133,6 +133,8 @@ QtCanvas::QtCanvas(QPainter& painter) : painter_(painter) {
   painter_.setRenderHint(QPainter::Antialiasing, true);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   painter_.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  hostClipped_ = painter_.hasClipping();
+  if (hostClipped_) hostClip_ = painter_.clipRegion();
 }
 
 void QtCanvas::FillRect(const CanvasRect& rect, ColorRef color) {
@@ -307,6 +309,25 @@ void QtCanvas::Image(const ChartImage& image, const CanvasRect& target) {
   const auto* qtImage = dynamic_cast<const QtChartImage*>(&image);
   if (qtImage == nullptr) return;
   painter_.drawImage(QRect(target.left, target.top, target.width, target.height), qtImage->Image());
+}
+
+TextExtent QtCanvas::MeasureText(std::string_view text, const FontSpec& font) {
+  const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  const auto& metrics = FontFor(font).second;
+  return {metrics.horizontalAdvance(s), metrics.height()};
+}
+
+void QtCanvas::SetClip(std::optional<CanvasRect> clip) {
+  // The host's own clip (one chart's place in a larger picture) always stays in force.
+  if (hostClipped_) {
+    painter_.setClipRegion(hostClip_);
+  } else {
+    painter_.setClipping(false);
+  }
+  if (clip) {
+    painter_.setClipRect(QRect(clip->left, clip->top, clip->width, clip->height),
+                         hostClipped_ ? Qt::IntersectClip : Qt::ReplaceClip);
+  }
 }
 
 }  // namespace orvane

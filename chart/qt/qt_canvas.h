@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QPolygonF>
+#include <QRegion>
 #include <deque>
 #include <memory>
 #include <string>
@@ -48,6 +49,8 @@ class QtCanvas final : public Canvas {
   void Text(CanvasPoint anchor, std::string_view text, const FontSpec& font, ColorRef color,
             TextAlign align) override;
   void Image(const ChartImage& image, const CanvasRect& target) override;
+  TextExtent MeasureText(std::string_view text, const FontSpec& font) override;
+  void SetClip(std::optional<CanvasRect> clip) override;
 
  private:
   void AxisLine(CanvasPoint from, CanvasPoint to, const Pen& pen, bool includeEnd);
@@ -60,6 +63,8 @@ class QtCanvas final : public Canvas {
 
   QPainter& painter_;
   std::deque<std::pair<FontSpec, std::pair<QFont, QFontMetricsF>>> fonts_;
+  bool hostClipped_ = false;
+  QRegion hostClip_;
   std::deque<std::pair<std::pair<ColorRef, int>, QImage>> dots_;
 };
 

@@ -84,6 +84,33 @@ TEST(MainWindowLogic, ResizeKeepsLeftAndTopAndMovesRightAndBottom) {
   EXPECT_EQ(tiny.menu.height, 0);
 }
 
+TEST(MainWindowLogic, StripKeepsItsPlacesWhenWideAndFlowsIntoRowsWhenNarrow) {
+  using P = StripPiece;
+  // A button and an edit, a frame with three radios, and a last button.
+  const std::vector<StripPiece> pieces = {
+      {P::kPlain, {600, 10, 60, 20}},    {P::kPlain, {662, 10, 60, 20}},
+      {P::kGroupBox, {730, 4, 330, 30}}, {P::kRadio, {740, 12, 90, 16}},
+      {P::kRadio, {850, 12, 90, 16}},    {P::kRadio, {960, 12, 90, 16}},
+      {P::kPlain, {1070, 10, 60, 20}}};
+  StripPlacement wide = PlaceStrip(pieces, 1900, 560);
+  for (std::size_t i = 0; i < pieces.size(); ++i) EXPECT_EQ(wide.rects[i], pieces[i].rect);
+  EXPECT_EQ(wide.contentTop, kContentTop);
+
+  // 290 pixels from x 600: the run, then the frame alone with its radios in two rows, then the
+  // last button beside it.
+  StripPlacement narrow = PlaceStrip(pieces, 900, 560);
+  EXPECT_EQ(narrow.rects[0], (PixelRect{600, 4, 60, 20}));
+  EXPECT_EQ(narrow.rects[1], (PixelRect{662, 4, 60, 20}));
+  EXPECT_EQ(narrow.rects[3], (PixelRect{610, 36, 90, 16}));
+  EXPECT_EQ(narrow.rects[4], (PixelRect{720, 36, 90, 16}));
+  EXPECT_EQ(narrow.rects[5], (PixelRect{610, 58, 90, 16}));
+  EXPECT_EQ(narrow.rects[2], (PixelRect{600, 28, 220, 52}));
+  EXPECT_EQ(narrow.rects[6], (PixelRect{830, 28, 60, 20}));
+  EXPECT_EQ(narrow.contentTop, 84);
+  // The strip never starts left of the menu's right edge.
+  EXPECT_EQ(PlaceStrip(pieces, 900, 640).rects[0].x, 640);
+}
+
 TEST(MainWindowLogic, CachedFileIsNamedAfterTheUrlsLastPart) {
   EXPECT_EQ(FileNameFromUrl("http://h:8080/orvane_data/10001.txt"), "10001.txt");
   EXPECT_EQ(FileNameFromUrl("http://h/orvane_data/"), "");

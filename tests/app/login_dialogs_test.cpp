@@ -13,6 +13,7 @@
 #include "server/login_service.h"
 
 #include "app/qt/join_memver_dlg.h"
+#include "app/qt/qt_translations.h"
 #include "app/qt/server_login.h"
 #include "fakes.h"
 
@@ -213,6 +214,39 @@ TEST_F(LoginDialogTest, MissingPictureStillShowsEveryControl) {
   picture.save(folder.path() + "/Orvane_Login.bmp");
   CServerLogin pictured(context, Hooks());
   EXPECT_EQ(pictured.size(), QSize(400, 500));
+}
+
+TEST_F(LoginDialogTest, SaveIdBoxReadsOnADarkPictureAndTheWindowStaysCentred) {
+  QImage picture(500, 590, QImage::Format_RGB32);
+  picture.fill(QColor(14, 30, 58));
+  picture.save(folder.path() + "/Orvane_Login.bmp");
+  LoginDialogHooks hooks = Hooks();
+  hooks.picturePath = folder.path() + "/Orvane_Login.bmp";
+  CServerLogin dialog(context, hooks);
+  dialog.show();
+  Settle();
+  // Most of the box's text area is a light plate, whatever lies beneath it.
+  const QImage shot = dialog.grab().toImage();
+  const QRect box = dialog.SaveIdBox()->geometry();
+  int light = 0, all = 0;
+  for (int y = box.top(); y <= box.bottom(); ++y) {
+    for (int x = box.left() + box.width() / 3; x <= box.right(); ++x, ++all) {
+      if (qGray(shot.pixel(x, y)) > 180) ++light;
+    }
+  }
+  EXPECT_GT(light * 2, all);
+  EXPECT_EQ(dialog.IdEdit()->accessibleName().toStdString(), "아이디");
+
+  const QPoint centred = dialog.pos();
+  dialog.move(centred + QPoint(40, 30));
+  dialog.repaint();
+  EXPECT_EQ(dialog.pos(), centred);
+}
+
+TEST(QtTranslations, QtsOwnTextsSpeakKoreanWhenTheSystemHasNoTranslation) {
+  App();
+  ASSERT_TRUE(InstallQtTranslations(App(), QLocale(QLocale::English, QLocale::UnitedStates)));
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "취소");
 }
 
 TEST_F(LoginDialogTest, SignUpWindowRegistersAndHides) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -13,6 +16,7 @@
 
 #include "app/main_window_logic.h"
 #include "app/qt/chart1_dlg.h"
+#include "ui/dialog_units.h"
 #include "app/qt/plinthview_dlg.h"
 #include "modes/modes.h"
 #include "tests/support/test_support.h"
@@ -268,6 +272,135 @@ TEST_F(MainWindowTest, AUrlWithoutAFileNameLeavesTheCacheFolderAlone) {
   EXPECT_EQ(window->SingleChart()->Table().RowCount(), 0u);
   EXPECT_EQ(window->Dashboard()->Table().RowCount(), 0u);
   EXPECT_TRUE(window->isVisible());
+}
+
+// Screens from the commonest laptop to 1440p, the window maximised under a 30-pixel title bar;
+// the 1440p case runs again under QT_SCALE_FACTOR=2 (a ctest entry of its own), 1280 x 720
+// logical pixels with fonts twice as fine.
+class MainWindowLayoutTest : public MainWindowTest, public ::testing::WithParamInterface<QSize> {};
+
+// The strip's controls with IDs at their template rectangles (dialog units).
+struct TemplatePlace {
+  int id, x, y, width, height;
+};
+constexpr TemplatePlace kTemplatePlaces[] = {
+    {1000, 324, 7, 34, 14},  {1003, 359, 7, 35, 14},  {1004, 403, 7, 35, 14},
+    {1011, 498, 10, 31, 10}, {1006, 539, 10, 31, 10}, {1015, 584, 10, 31, 10},
+    {1016, 627, 10, 31, 10}, {1018, 667, 10, 31, 10}, {1019, 700, 10, 31, 10},
+    {1007, 736, 10, 39, 10}, {1008, 783, 10, 39, 10}, {1009, 825, 10, 39, 10},
+    {1005, 879, 9, 35, 12},  {1012, 923, 9, 35, 12},  {1013, 1007, 8, 34, 13}};
+
+TEST_P(MainWindowLayoutTest, EveryControlIsInsideTheWindowAndNamed) {
+  const double scale = qApp->devicePixelRatio();
+  const QSize client(static_cast<int>(GetParam().width() / scale),
+                     static_cast<int>(GetParam().height() / scale) - 30);
+  auto window = MakeWindow();
+  window->setWindowState(Qt::WindowNoState);
+  window->show();
+  window->resize(client);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(window->size(), client);
+
+  const QRect inside = window->rect();
+  std::vector<QWidget*> strip;
+  for (QWidget* w : window->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(window.get()) || w->window() != window.get()) continue;
+    const QRect r(w->mapTo(window.get(), QPoint(0, 0)), w->size());
+    EXPECT_TRUE(inside.contains(r))
+        << w->objectName().toStdString() << " at " << r.x() << "," << r.y() << " " << r.width()
+        << "x" << r.height() << " in " << client.width() << "x" << client.height();
+    if (w->focusPolicy() != Qt::NoFocus) {
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+      ASSERT_NE(a, nullptr);
+      EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty()) << w->objectName().toStdString();
+    }
+    if (w->parentWidget() == window.get() && qobject_cast<QGroupBox*>(w) == nullptr &&
+        w != window->MenuSlot() && w != window->Dashboard() && w != window->SingleChart()) {
+      strip.push_back(w);
+    }
+  }
+  // Usable: no strip control lies under another or under the menu or the charts.
+  for (std::size_t i = 0; i < strip.size(); ++i) {
+    for (std::size_t j = i + 1; j < strip.size(); ++j) {
+      EXPECT_FALSE(strip[i]->geometry().intersects(strip[j]->geometry()))
+          << strip[i]->objectName().toStdString() << " / " << strip[j]->objectName().toStdString();
+    }
+    for (QWidget* pane : {window->MenuSlot(), static_cast<QWidget*>(window->Dashboard())}) {
+      EXPECT_FALSE(strip[i]->geometry().intersects(pane->geometry()))
+          << strip[i]->objectName().toStdString();
+    }
+  }
+  for (int mode = 0; mode < 9; ++mode) {  // the frame still holds every radio
+    EXPECT_TRUE(window->findChild<QGroupBox*>()->geometry().contains(
+        window->RadioOfMode(mode)->geometry()));
+  }
+
+  const ui::DialogUnits du(window->font());
+  if (client.width() >= 1900) {
+    for (const TemplatePlace& p : kTemplatePlaces) {
+      auto* w = window->findChild<QWidget*>(QString::number(p.id));
+      ASSERT_NE(w, nullptr);
+      EXPECT_EQ(w->geometry(), du.Rect(p.x, p.y, p.width, p.height)) << p.id;
+    }
+    EXPECT_EQ(window->Dashboard()->geometry().topLeft(), QPoint(560, 40));
+  }
+  EXPECT_EQ(window->MenuSlot()->geometry(), QRect(10, 10, 550, client.height() - 20));
+  EXPECT_EQ(window->Dashboard()->geometry().right(), client.width() - 11);
+  EXPECT_EQ(window->Dashboard()->geometry().bottom(), client.height() - 11);
+  EXPECT_EQ(window->SingleChart()->geometry(), window->Dashboard()->geometry());
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, MainWindowLayoutTest,
+                         ::testing::Values(QSize(1280, 720), QSize(1366, 768), QSize(1920, 1080),
+                                           QSize(2560, 1440)),
+                         [](const auto& info) {
+                           return std::to_string(info.param.width()) + "x" +
+                                  std::to_string(info.param.height());
+                         });
+
+TEST_F(MainWindowTest, FocusRunsAlongTheStripAndArrowsFollowTheModes) {
+  auto window = MakeWindow();
+  window->show();
+  std::vector<QString> chain;
+  QWidget* w = window->ApplyButton(1000);
+  for (int guard = 0; guard < 40 && chain.size() < 17; ++guard, w = w->nextInFocusChain()) {
+    if (w->parentWidget() == window.get() && w->focusPolicy() != Qt::NoFocus &&
+        !w->objectName().isEmpty()) {
+      chain.push_back(w->objectName());
+    }
+  }
+  const std::vector<QString> expected = {"1000", "1003", "1004", "1010", "1011", "1006",
+                                         "1007", "1008", "1009", "1015", "1016", "1018",
+                                         "1019", "1005", "1012", "1014", "1013"};
+  EXPECT_EQ(chain, expected);
+
+  // Right from 3분할 goes to 월봉 then 볼린저 (template order, not screen order), applying each.
+  window->RadioOfMode(0)->setFocus();
+  QTest::keyClick(window->RadioOfMode(0), Qt::Key_Right);
+  EXPECT_EQ(window->ChartMode(), 1);
+  EXPECT_TRUE(window->SingleChart()->isVisible());
+  QTest::keyClick(window->RadioOfMode(1), Qt::Key_Down);
+  EXPECT_EQ(window->ChartMode(), 2);
+  EXPECT_EQ(window->focusWidget(), window->RadioOfMode(2));
+  QTest::keyClick(window->RadioOfMode(2), Qt::Key_Up);
+  QTest::keyClick(window->RadioOfMode(1), Qt::Key_Left);
+  QTest::keyClick(window->RadioOfMode(0), Qt::Key_Left);
+  EXPECT_EQ(window->ChartMode(), 8);  // and round from the first to the last
+}
+
+TEST_F(MainWindowTest, DashboardChartsExportUnderTheirOwnNamesAndSaySo) {
+  auto window = MakeWindow();
+  window->show();
+  window->Dashboard()->BuildDashboard();
+  for (int c = 0; c < 3; ++c) {
+    CCHARTctl& chart = window->Dashboard()->Chart(c);
+    chart.SetExportFolder(folder.filePath("out"));
+    QTest::keyClick(&chart, Qt::Key_E, Qt::ControlModifier);
+    EXPECT_TRUE(chart.NoteText().contains(QStringLiteral("CSV 저장"))) << c;
+  }
+  const QStringList files = QDir(folder.filePath("out")).entryList(QDir::Files);
+  ASSERT_EQ(files.size(), 3) << files.join(' ').toStdString();
+  EXPECT_EQ(files.filter(QStringLiteral("3분할 분기봉")).size(), 1);
 }
 
 // The real service on loopback: every mode opens series through OpenDataUrl.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -199,6 +200,16 @@ TEST_F(ChartControl, ExportsPngSvgClipboardAndCsv) {
   const QByteArray bytes = file.readAll();
   EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
   EXPECT_EQ(bytes.count("\r\n"), 25);  // header and the 24 visible months
+  file.close();
+
+  // A second export never replaces the first; a file in the way of a name is passed over too.
+  QFile blocker(QString(csv).replace(".csv", " (2).csv"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const QString again = control_.ExportCsv();
+  EXPECT_TRUE(again.endsWith("_198001-198112 (3).csv")) << again.toStdString();
+  EXPECT_EQ(blocker.size(), 0);
+  EXPECT_EQ(QFileInfo(csv).size(), bytes.size());
 }
 
 }  // namespace

@@ -269,19 +269,40 @@ TEST(ChartExport, CsvListsTheVisiblePointsWithRealValues) {
   EXPECT_EQ(ChartCsv({}, settings, ChartView{}), "\xEF\xBB\xBF날짜,시가,고가,저가,종가\r\n");
 }
 
-TEST(ChartExport, FileNamesComeFromTheTitleAndTheVisibleDates) {
+TEST(ChartExport, FileNamesComeFromTheSeriesTheModeAndTheVisibleDates) {
   const std::vector<ChartSeries> series{LineSeries(24, 1.0)};
   ChartSettings settings;
   settings.title = "서울/경기: 아파트*지수?";
-  EXPECT_EQ(ExportFileName(series, settings, ChartView{23, 12, 6}, "csv"),
+  EXPECT_EQ(ExportFileName(series, settings, ChartView{23, 12, 6}, {}, "csv"),
             "서울_경기_ 아파트_지수__200007-200106.csv");
+  EXPECT_EQ(ExportFileName(series, settings, ChartView{23, 12, 6}, {"", "연봉"}, "csv"),
+            "서울_경기_ 아파트_지수__연봉_200007-200106.csv");
+  // A chart without a title takes the series it was given; the mode keeps two charts apart.
   settings.title = "..";
-  EXPECT_EQ(ExportFileName(series, settings, ChartView{23, 1, 0}, "png"),
+  EXPECT_EQ(ExportFileName(series, settings, ChartView{23, 1, 0}, {}, "png"),
             "chart_200001-200001.png");
+  EXPECT_EQ(ExportFileName(series, settings, ChartView{23, 1, 0}, {"부산", "3분할 분기봉"}, "png"),
+            "부산_3분할 분기봉_200001-200001.png");
   settings.title = std::string(200, 'a') + "가";
-  EXPECT_EQ(ExportFileName({}, settings, ChartView{}, "csv"), std::string(120, 'a') + ".csv");
+  EXPECT_EQ(ExportFileName({}, settings, ChartView{}, {}, "csv"), std::string(120, 'a') + ".csv");
   settings.title = std::string(119, 'a') + "가";  // the cut would split the Hangul syllable
-  EXPECT_EQ(ExportFileName({}, settings, ChartView{}, "csv"), std::string(119, 'a') + ".csv");
+  EXPECT_EQ(ExportFileName({}, settings, ChartView{}, {}, "csv"), std::string(119, 'a') + ".csv");
+
+  EXPECT_EQ(NumberedFileName("a_연봉.csv", 1), "a_연봉.csv");
+  EXPECT_EQ(NumberedFileName("a_연봉.csv", 12), "a_연봉 (12).csv");
+  EXPECT_EQ(NumberedFileName("chart", 2), "chart (2)");
+}
+
+TEST(ReadoutBox, StaysWhollyInsideTheChart) {
+  // Right of and below the point; flipped left near the right edge; held up near the bottom.
+  EXPECT_EQ(ReadoutBoxPlace(100, 50, 120, 90, 800, 400, 16), (CanvasRect{116, 66, 120, 90}));
+  EXPECT_EQ(ReadoutBoxPlace(750, 50, 120, 90, 800, 400, 16), (CanvasRect{614, 66, 120, 90}));
+  EXPECT_EQ(ReadoutBoxPlace(100, 390, 120, 90, 800, 400, 16), (CanvasRect{116, 310, 120, 90}));
+  // Near the left edge of a chart narrower than point + offset + box: pushed back inside.
+  EXPECT_EQ(ReadoutBoxPlace(60, 10, 120, 90, 150, 400, 16), (CanvasRect{0, 26, 120, 90}));
+  // A small chart: the box shrinks to fit, keeping its shape.
+  EXPECT_EQ(ReadoutBoxPlace(10, 100, 120, 240, 300, 120, 16), (CanvasRect{26, 0, 60, 120}));
+  EXPECT_EQ(ReadoutBoxPlace(10, 10, 120, 90, 0, 0, 16), (CanvasRect{0, 0, 0, 0}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "chart/chart_geometry.h"
 #include "chart/chart_painter.h"
+#include "chart/label_placement.h"
 #include "chart/recording_canvas.h"
 #include "sample_charts.h"
 
@@ -206,6 +207,89 @@ INSTANTIATE_TEST_SUITE_P(Spans, YearLabels,
                          ::testing::Values(YearCase{2001, 12, {"2001", "2002", "2003"}, 13},
                                            YearCase{1972, 45, {"1975", "1980", "1985"}, 9},
                                            YearCase{1753, 250, {"1760", "1770"}, 25}));
+
+// Boxes of the texts drawn, or only of those after the series (after the first clipped op).
+std::vector<CanvasRect> TextBoxes(const std::vector<CanvasOp>& ops, bool afterSeries) {
+  RecordingCanvas measure;
+  std::vector<CanvasRect> boxes;
+  bool seriesSeen = !afterSeries;
+  for (const CanvasOp& op : ops) {
+    seriesSeen = seriesSeen || op.clip.has_value();
+    if (!seriesSeen || op.kind != CanvasOpKind::Text) continue;
+    const PendingText t{op.points[0], op.text, op.font, op.color, op.align};
+    boxes.push_back(TextBox(t, measure.MeasureText(op.text, op.font)));
+  }
+  return boxes;
+}
+
+void ExpectApartAndInside(const std::vector<CanvasRect>& boxes, const CanvasRect& bounds) {
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    EXPECT_EQ(KeptInside(boxes[i], bounds), boxes[i]) << i;
+    for (std::size_t j = i + 1; j < boxes.size(); ++j) EXPECT_FALSE(Overlaps(boxes[i], boxes[j]));
+  }
+}
+
+TEST(ChartPaint, EverySeriesDrawsInsideItsPane) {
+  ChartModel chart;
+  chart.series.push_back(Series(SeriesStyle::Candle, Months(2000, 24, 10.0)));
+  // A line left out of the range runs far above it.
+  ChartSeries wild = Series(SeriesStyle::Line, Months(2000, 24, 1e6), Rgb(1, 2, 3));
+  wild.inMainRange = false;
+  chart.series.push_back(wild);
+  ShowAll(chart);
+  const auto ops = Paint(chart);
+  const ChartGeometry g = ChartGeometry::Compute(chart.series, chart.settings, chart.view, kW, kH);
+  const CanvasRect main{0, g.mainPane.top - 10, g.plotRight, g.plotBottom - g.mainPane.top + 10};
+  int wildOps = 0;
+  for (const CanvasOp& op : ops) {
+    if (op.kind == CanvasOpKind::Text || op.pen.color != Rgb(1, 2, 3)) continue;
+    ++wildOps;
+    EXPECT_EQ(op.clip, main);
+  }
+  EXPECT_GT(wildOps, 0);
+  // Axes, grid and border are drawn unclipped, before and after the series.
+  EXPECT_FALSE(ops.front().clip.has_value());
+  EXPECT_FALSE(ops.back().clip.has_value());
+}
+
+TEST(ChartPaint, CandleLabelsKeepClearOfEachOtherExtremesFirst) {
+  ChartModel chart;
+  // 80 candles a dozen pixels apart, each with a label far wider than that.
+  std::vector<ChartPoint> pts;
+  for (int i = 0; i < 80; ++i) {
+    const double v = 100.0 + 30.0 * std::sin(i / 5.0) + (i == 37 ? 80.0 : 0.0);
+    ChartPoint p = Pt(200001 + (i / 12) * 100 + i % 12, v - 2, v + 3, v - 5, v);
+    p.upperLabel = "+12.34%";
+    p.lowerLabel = "-5.67%";
+    pts.push_back(p);
+  }
+  chart.series.push_back(Series(SeriesStyle::Candle, pts));
+  ShowAll(chart);
+  const auto ops = Paint(chart);
+  const std::vector<CanvasRect> boxes = TextBoxes(ops, true);
+  ASSERT_GT(boxes.size(), 10u);
+  EXPECT_LT(boxes.size(), 160u);
+  const ChartGeometry g = ChartGeometry::Compute(chart.series, chart.settings, chart.view, kW, kH);
+  ExpectApartAndInside(boxes, {0, 0, g.plotRight, g.plotBottom});
+  // The highest high keeps its label where the candle mode puts it.
+  const int peakY = g.Y(pts[37].high, Pane::Main, 0.0) - 20;
+  EXPECT_TRUE(std::any_of(ops.begin(), ops.end(), [&](const CanvasOp& op) {
+    return op.kind == CanvasOpKind::Text && op.text == "+12.34%" && op.points[0].y == peakY &&
+           op.points[0].x == g.X(ViewPos{37});
+  }));
+}
+
+TEST(ChartPaint, YearLabelsStayInsideANarrowChartAndApart) {
+  ChartModel chart;
+  chart.series.push_back(Series(SeriesStyle::Line, Months(1990, 12 * 30)));
+  ShowAll(chart);
+  std::vector<CanvasRect> boxes = TextBoxes(Paint(chart, 300, 200), false);
+  ASSERT_GE(boxes.size(), 2u);
+  // Across the chart's width; their height is the bottom margin's business.
+  for (CanvasRect& box : boxes) box.height = 1;
+  ExpectApartAndInside(boxes, {0, 0, 300, 200});
+  EXPECT_EQ(boxes.front().left, 0);  // the first year is whole, not cut at the left edge
+}
 
 TEST(ChartPaint, YearOffTheStepIsTestedAgainButLabelledOnce) {
   ChartModel chart;

@@ -188,6 +188,8 @@ TEST(SampleMenu, IndexRotationWalksEveryRegionOfEverySourceAndEndsOnce) {
   }
   EXPECT_EQ(m.grid.GroupCell(), (GridCell{2, 7}));
   EXPECT_EQ(m.grid.MenuFolder(), "/104.KOR_Menu");
+  // The search walked subgroupCell past the last region, and the highlight stays there.
+  EXPECT_EQ(m.grid.SubgroupCell(), (GridCell{7, 1}));
 }
 
 TEST(SampleMenu, IndexRotationWithoutAChosenRowStartsAtTheFirstSeriesRow) {

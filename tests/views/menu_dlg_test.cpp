@@ -99,6 +99,14 @@ TEST_F(MenuDlgTest, GridLayoutAndHomeList) {
   EXPECT_EQ(dlg->PeriodEdit()->text(), "3");
   EXPECT_FALSE(dlg->SeriesUrlEdit()->isVisible());
 
+  // A cut text shows whole as the cell's tooltip; a text that fits has none.
+  const QString text = View()->model()->index(9, 1).data().toString();
+  ASSERT_FALSE(text.isEmpty());
+  EXPECT_TRUE(dlg->CellToolTip(9, 1).isEmpty());
+  View()->setColumnWidth(1, 8);
+  EXPECT_EQ(dlg->CellToolTip(9, 1), text);
+  View()->setColumnWidth(1, 65);
+
   // The grid reaches the bottom of the window whatever its height.
   dlg->resize(550, 700);
   EXPECT_EQ(View()->geometry().bottom(), dlg->height() - 1);

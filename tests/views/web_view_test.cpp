@@ -3,6 +3,7 @@
 
 #include <QCloseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "app/qt/web_view_dlg.h"
@@ -30,6 +31,10 @@ TEST(WebViewDlg, ShownByTheMenuHiddenOnCloseFilledOnResize) {
   QTest::mouseClick(menu.WebButton(), Qt::LeftButton);
   EXPECT_TRUE(web.isVisible());
   EXPECT_EQ(web.View()->geometry(), web.rect());
+  // The template's 1900 x 980 at (560, 40) is cut down to the screen it is shown on.
+  ASSERT_NE(web.screen(), nullptr);
+  EXPECT_TRUE(web.screen()->availableGeometry().contains(web.frameGeometry()))
+      << web.frameGeometry().width() << "x" << web.frameGeometry().height();
 
   QTest::keyClick(&web, Qt::Key_Escape);
   QTest::keyClick(&web, Qt::Key_Return);

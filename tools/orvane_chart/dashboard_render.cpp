@@ -36,6 +36,13 @@ class ShiftedCanvas final : public Canvas {
   void Path(std::span<const CanvasPoint> points, const Pen& pen, ColorRef fillColor) override {
     target_.Path(Shift(points), pen, fillColor);
   }
+  TextExtent MeasureText(std::string_view text, const FontSpec& font) override {
+    return target_.MeasureText(text, font);
+  }
+  void SetClip(std::optional<CanvasRect> clip) override {
+    if (clip) clip = Shift(*clip);
+    target_.SetClip(clip);
+  }
   void Text(CanvasPoint anchor, std::string_view text, const FontSpec& font, ColorRef color,
             TextAlign align) override {
     target_.Text(Shift(anchor), text, font, color, align);

@@ -1,5 +1,8 @@
 #include "views/qt/dash_board_dlg.h"
 
+#include <mutex>
+#include <string>
+
 #include "chart/qt/qt_canvas.h"
 #include "data/series_reader.h"
 #include "modes/dashboard.h"
@@ -9,6 +12,9 @@ namespace {
 
 QRect ToQRect(const CanvasRect& r) { return QRect(r.left, r.top, r.width, r.height); }
 
+// What each chart is called in export names and by screen readers.
+constexpr std::array<const char*, 3> kChartNames = {"3분할 월봉", "3분할 분기봉", "3분할 연봉"};
+
 }  // namespace
 
 CDashBoardDlg::CDashBoardDlg(const std::filesystem::path& workingFolder, QWidget* parent)
@@ -16,6 +22,7 @@ CDashBoardDlg::CDashBoardDlg(const std::filesystem::path& workingFolder, QWidget
   for (std::size_t i = 0; i < charts_.size(); ++i) {
     charts_[i] = new CCHARTctl(this);
     charts_[i]->setObjectName(QString::number(kChartIds[i]));
+    charts_[i]->setAccessibleName(QString::fromUtf8(kChartNames[i]));
     charts_[i]->Resources().fonts = DashboardChartFonts(i);
     charts_[i]->SetExportFolder(QString::fromStdString((workingFolder / "ExcelFile").string()));
   }
@@ -47,6 +54,15 @@ void CDashBoardDlg::BuildDashboard() {
   in.toYear = toYear;
   in.freshFile = freshFile != 0;
   orvane::BuildDashboard(table_, in, Models());
+  // The three charts export under their own names; only the monthly one carries the title.
+  std::string title;
+  {
+    std::lock_guard lock(charts_[0]->Model().seriesLock);
+    title = charts_[0]->Model().settings.title;
+  }
+  for (std::size_t i = 0; i < charts_.size(); ++i) {
+    charts_[i]->SetExportNaming({title, kChartNames[i]});
+  }
 }
 
 void CDashBoardDlg::resizeEvent(QResizeEvent* event) {

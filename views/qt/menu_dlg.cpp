@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
+#include <QToolTip>
 
 #include "ui/dialog_units.h"
 #include "ui/message_box.h"
@@ -24,6 +26,14 @@ QColor ColorOf(std::uint32_t ref) {
                 static_cast<int>((ref >> 16) & 0xFF));
 }
 
+// The cell's whole text when the cell cannot show all of it, else empty.
+QString CutCellText(const QStyledItemDelegate& delegate, const QStyleOptionViewItem& option,
+                    const QModelIndex& index) {
+  QString text = index.data(Qt::DisplayRole).toString();
+  if (text.isEmpty() || delegate.sizeHint(option, index).width() <= option.rect.width()) return {};
+  return text;
+}
+
 // Paints cells in their own colours only: the view's selection and focus marks never show.
 class PlainCellDelegate : public QStyledItemDelegate {
  public:
@@ -33,6 +43,21 @@ class PlainCellDelegate : public QStyledItemDelegate {
     QStyleOptionViewItem plain(option);
     plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
     QStyledItemDelegate::paint(painter, plain, index);
+  }
+  // A cell too narrow for its text shows the whole text as its tooltip.
+  bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) override {
+    if (event->type() != QEvent::ToolTip) {
+      return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+    const QString text = CutCellText(*this, option, index);
+    if (text.isEmpty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      QToolTip::showText(event->globalPos(), text, view, option.rect);
+    }
+    return true;
   }
 };
 
@@ -102,6 +127,7 @@ CMenuDlg::CMenuDlg(MenuDlgHooks hooks, QWidget* parent)
 
   seriesUrlEdit_ = new QLineEdit(this);
   seriesUrlEdit_->setObjectName("edit1004");
+  seriesUrlEdit_->setAccessibleName(QStringLiteral("시리즈 주소"));
   seriesUrlEdit_->setGeometry(du.Rect(0, 0, 72, 14));
   seriesUrlEdit_->hide();
 
@@ -109,6 +135,7 @@ CMenuDlg::CMenuDlg(MenuDlgHooks hooks, QWidget* parent)
   periodEdit_->setObjectName("edit1013");
   periodEdit_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   periodEdit_->setGeometry(du.Rect(107, 0, 22, 14));
+  periodEdit_->setAccessibleName(QStringLiteral("자동돌려보기 간격(초)"));
 
   // The up-down control 1014: two arrows stacked in its rectangle.
   const QRect spin = du.Rect(128, 0, 10, 14);
@@ -117,12 +144,14 @@ CMenuDlg::CMenuDlg(MenuDlgHooks hooks, QWidget* parent)
   periodUp_->setArrowType(Qt::UpArrow);
   periodUp_->setGeometry(spin.x(), spin.y(), spin.width(), spin.height() / 2);
   periodUp_->setAutoRepeat(true);
+  periodUp_->setAccessibleName(QStringLiteral("간격 늘리기"));
   periodDown_ = new QToolButton(this);
   periodDown_->setObjectName("updown1014down");
   periodDown_->setArrowType(Qt::DownArrow);
   periodDown_->setGeometry(spin.x(), spin.y() + spin.height() / 2, spin.width(),
                            spin.height() - spin.height() / 2);
   periodDown_->setAutoRepeat(true);
+  periodDown_->setAccessibleName(QStringLiteral("간격 줄이기"));
   connect(periodUp_, &QToolButton::clicked, this, [this] { Spin(1); });
   connect(periodDown_, &QToolButton::clicked, this, [this] { Spin(-1); });
 
@@ -137,7 +166,9 @@ CMenuDlg::CMenuDlg(MenuDlgHooks hooks, QWidget* parent)
     return b;
   };
   stopButton_ = button("■", "button1002", du.Rect(150, 1, 14, 12));
+  stopButton_->setAccessibleName(QStringLiteral("자동돌려보기 멈춤"));
   startButton_ = button("▶", "button1005", du.Rect(164, 1, 14, 12));
+  startButton_->setAccessibleName(QStringLiteral("자동돌려보기 시작"));
   webButton_ = button("웹화면", "button1001", du.Rect(208, 0, 50, 14));
   homeButton_ = button("홈 화면", "button1000", du.Rect(259, 0, 50, 14));
   connect(stopButton_, &QPushButton::clicked, this, [this] { StopRotation(); });
@@ -149,6 +180,7 @@ CMenuDlg::CMenuDlg(MenuDlgHooks hooks, QWidget* parent)
 
   view_ = new QTableView(this);
   view_->setObjectName("list1003");
+  view_->setAccessibleName(QStringLiteral("메뉴"));
   view_->setModel(model_.get());
   view_->setItemDelegate(new PlainCellDelegate(view_));
   view_->horizontalHeader()->hide();
@@ -194,6 +226,16 @@ void CMenuDlg::ThawAfterLoad() {
     if (width > 0) view_->setColumnWidth(k, width);
   }
   setUpdatesEnabled(true);
+}
+
+QString CMenuDlg::CellToolTip(int row, int column) const {
+  const QModelIndex index = model_->index(row, column);
+  QStyleOptionViewItem option;
+  option.initFrom(view_);
+  option.rect = view_->visualRect(index);
+  option.font = view_->font();
+  const auto* delegate = static_cast<const QStyledItemDelegate*>(view_->itemDelegate());
+  return CutCellText(*delegate, option, index);
 }
 
 void CMenuDlg::Refresh() {

@@ -74,6 +74,8 @@ class CMenuDlg : public QWidget {
   void SetRotationUnit(std::chrono::milliseconds unit);
 
   QTableView* GridView() const { return view_; }
+  // The whole text of a cell too narrow to show it (its tooltip), else empty.
+  QString CellToolTip(int row, int column) const;
   QLineEdit* SeriesUrlEdit() const { return seriesUrlEdit_; }
   QLineEdit* PeriodEdit() const { return periodEdit_; }
   QToolButton* PeriodUp() const { return periodUp_; }
