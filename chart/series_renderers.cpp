@@ -154,7 +154,8 @@ void DrawCandleBar(const SeriesFrame& f, Canvas& canvas, int x, const CandleValu
 
 // Candles of a crowded series, one per pixel column: `take(i)` says whether point i is drawn
 // (false leaves it out), `stop(i)` ends the walk; `up(first, values, tallest)` colours a column
-// from its first point, merged values and tallest point; `labels(i)` writes point i's labels.
+// from its first point, merged values and tallest point; `labels(i)` writes point i's labels,
+// for at most two points of a column.
 template <typename Take, typename Stop, typename Up, typename Labels>
 void DrawCandleColumns(const SeriesFrame& f, Canvas& canvas, const CandlePens& pens, Take take,
                        Stop stop, Up up, Labels labels) {
@@ -164,7 +165,16 @@ void DrawCandleColumns(const SeriesFrame& f, Canvas& canvas, const CandlePens& p
   auto draw = [&] {
     if (!column) return;
     DrawCandleBar(f, canvas, x, *column, up(first, *column, tallest), pens);
-    for (int i : labelled) labels(i);
+    // Labels at one x would cover one another: the column's highest upper label and lowest
+    // lower label stand for the rest.
+    std::optional<int> upper, lower;
+    for (int i : labelled) {
+      const ChartPoint& p = f.Point(i);
+      if (!p.upperLabel.empty() && (!upper || p.high > f.Point(*upper).high)) upper = i;
+      if (!p.lowerLabel.empty() && (!lower || p.low < f.Point(*lower).low)) lower = i;
+    }
+    if (upper) labels(*upper);
+    if (lower && lower != upper) labels(*lower);
     labelled.clear();
     column.reset();
   };

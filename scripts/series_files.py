@@ -20,7 +20,7 @@ MEAN_WINDOWS = (12, 36, 60, 120, 180, 24)
 
 def generate_series_file(path, months, first_year=1000):
     """An HLC series of `months` monthly lines from January of first_year (a deterministic
-    random walk; about 45 bytes a line)."""
+    random walk drawn back towards 100, so values stay of one size; about 56 bytes a line)."""
     state = 0x9E3779B97F4A7C15
     mask = (1 << 64) - 1
 
@@ -36,7 +36,8 @@ def generate_series_file(path, months, first_year=1000):
     for i in range(months):
         year, month = first_year + i // 12, i % 12 + 1
         previous = close
-        close *= 1 + (draw() - 0.49) * 0.02
+        close *= 1 + (draw() - 0.5) * 0.02
+        close += (100 - close) * 0.002
         high = max(close, previous) * (1 + draw() * 0.004)
         low = min(close, previous) * (1 - draw() * 0.004)
         volume = 1000 + int(draw() * 20000)

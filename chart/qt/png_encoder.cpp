@@ -11,9 +11,6 @@
 namespace orvane {
 namespace {
 
-// libdeflate's level 4: on chart pictures levels 1 to 4 take the same time within noise, and 4
-// gives the smallest of them (bench_render --benchmark_filter=Png).
-constexpr int kCompressionLevel = 4;
 // Row filter type "up": each byte minus the byte above it. Charts are mostly runs of equal
 // columns, so this leaves long zero runs; the adaptive choice costs four times as long.
 constexpr std::uint8_t kFilterUp = 2;
@@ -104,7 +101,7 @@ struct CompressorDeleter {
 
 }  // namespace
 
-std::string EncodePng(const QImage& image) {
+std::string EncodePng(const QImage& image, int compressionLevel) {
   if (image.isNull()) return {};
   // Premultiplied pixels equal plain ones where alpha is 255, so opaque charts need no convert.
   const bool readable = image.format() == QImage::Format_ARGB32_Premultiplied ||
@@ -118,7 +115,7 @@ std::string EncodePng(const QImage& image) {
   if (!filtered.data) return {};
 
   std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-      libdeflate_alloc_compressor(kCompressionLevel));
+      libdeflate_alloc_compressor(compressionLevel));
   if (!compressor) return {};
   const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filtered.size);
   const Bytes data = NewBytes(bound);

@@ -11,7 +11,10 @@ namespace orvane {
 // row above and the whole picture deflated at once by libdeflate, which is about five times
 // faster than Qt's writer on a chart and makes files no larger. Empty for a null image or
 // one too large for a PNG.
-std::string EncodePng(const QImage& image);
+// libdeflate's levels 1 to 4 took the same time within noise on a chart, 4 making the smallest
+// file of them (build/bench/bench_render --benchmark_filter=Png).
+inline constexpr int kPngCompressionLevel = 4;
+std::string EncodePng(const QImage& image, int compressionLevel = kPngCompressionLevel);
 
 // Writes EncodePng's bytes to the file; false when the image is null or the file cannot be
 // written whole.
