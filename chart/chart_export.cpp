@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 
 #include "chart/chart_interaction.h"
 
@@ -46,10 +47,11 @@ std::string CsvDate(std::int32_t date) {
 
 }  // namespace
 
-std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings& settings,
-                     const ChartView& view) {
-  std::string out(kByteOrderMark);
-  out += "날짜,시가,고가,저가,종가";
+void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
+                   const ChartSettings& settings, const ChartView& view) {
+  // One line at a time: a long series never sits in memory as text.
+  std::string line(kByteOrderMark);
+  line += "날짜,시가,고가,저가,종가";
   std::vector<std::size_t> lines;
   for (std::size_t s = 0; s < series.size(); ++s) {
     // A line without a single value (a mean the list is too short for) is no column.
@@ -58,30 +60,38 @@ std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings
         std::none_of(points.begin(), points.end(), [](const ChartPoint& p) { return p.valid; }))
       continue;
     lines.push_back(s);
-    out += ',';
-    out += CsvField(DisplayName(series[s], s));
+    line += ',';
+    line += CsvField(DisplayName(series[s], s));
   }
-  out += "\r\n";
+  line += "\r\n";
+  out << line;
 
   const auto [first, end] = VisibleSpan(series, view);
   for (std::size_t i = first; i < end; ++i) {
     const ChartSeries& s0 = series.front();
     const ChartPoint& p = s0.points[i];
-    out += CsvDate(p.date);
+    line = CsvDate(p.date);
     for (double v : {p.open, p.high, p.low, p.close}) {
-      out += ',';
-      if (p.valid) out += CsvNumber(RealValue(v, s0, settings));
+      line += ',';
+      if (p.valid) line += CsvNumber(RealValue(v, s0, settings));
     }
     for (std::size_t s : lines) {
-      out += ',';
-      const ChartSeries& line = series[s];
-      if (i < line.points.size() && line.points[i].valid) {
-        out += CsvNumber(RealValue(line.points[i].close, line, settings));
+      line += ',';
+      const ChartSeries& value = series[s];
+      if (i < value.points.size() && value.points[i].valid) {
+        line += CsvNumber(RealValue(value.points[i].close, value, settings));
       }
     }
-    out += "\r\n";
+    line += "\r\n";
+    out << line;
   }
-  return out;
+}
+
+std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings& settings,
+                     const ChartView& view) {
+  std::ostringstream out;
+  WriteChartCsv(out, series, settings, view);
+  return std::move(out).str();
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 // The visible data of a chart as a spreadsheet file.
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,9 @@ namespace orvane {
 // The caller holds seriesLock.
 std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings& settings,
                      const ChartView& view);
+// The same text, written to the stream line by line.
+void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
+                   const ChartSettings& settings, const ChartView& view);
 
 // What an export is named after: the series shown (the chart's title when empty) and the chart
 // mode that drew it.

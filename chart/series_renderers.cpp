@@ -7,6 +7,7 @@
 
 #include "chart/chart_painter.h"
 #include "chart/palette.h"
+#include "chart/column_envelope.h"
 
 namespace orvane {
 namespace {
@@ -36,6 +37,8 @@ struct SeriesFrame {
     return {static_cast<double>(X(i)), static_cast<double>(Y(v))};
   }
   int LastVisible() const { return end - 1; }
+  // More points than pixel columns: each column is drawn once, from what its points show.
+  bool Crowded() const { return g.step < 1.0; }
 };
 
 bool Finite(double v) { return std::isfinite(v); }
@@ -91,7 +94,10 @@ void DrawLine(const SeriesFrame& f, Canvas& canvas) {
   } else {
     // Each run of consecutive valid points is one stroke; a gap ends the run.
     std::vector<CanvasPoint> run;
+    ColumnEnvelope envelope(run);
+    const bool crowded = f.Crowded();
     auto flush = [&] {
+      envelope.Flush();
       if (run.size() >= 2) canvas.Polyline(run, pen);
       run.clear();
     };
@@ -101,7 +107,11 @@ void DrawLine(const SeriesFrame& f, Canvas& canvas) {
         flush();
         continue;
       }
-      run.push_back(f.At(i, p.close));
+      if (crowded) {
+        envelope.Add(f.At(i, p.close), f.X(i));
+      } else {
+        run.push_back(f.At(i, p.close));
+      }
     }
     flush();
   }
@@ -117,32 +127,87 @@ struct CandlePens {
         downBody{s.downColor, std::max(1, bodyWidth), PenStyle::Solid, PenCap::Flat} {}
 };
 
+// The values one candle shows: a point's own, or those of the points sharing a pixel column
+// (the first open, the last close, the highest high and the lowest low).
+struct CandleValues {
+  double open, high, low, close;
+  explicit CandleValues(const ChartPoint& p)
+      : open(p.open), high(p.high), low(p.low), close(p.close) {}
+  void Merge(const ChartPoint& p) {
+    high = std::max(high, p.high);
+    low = std::min(low, p.low);
+    close = p.close;
+  }
+};
+
 // Wick from high to low, body from open to close; a flat body still covers one pixel row.
-void DrawCandleBar(const SeriesFrame& f, Canvas& canvas, int i, bool up, const CandlePens& pens) {
-  const ChartPoint& p = f.Point(i);
-  const int x = f.X(i);
-  canvas.Line({double(x), double(f.Y(p.high))}, {double(x), double(f.Y(p.low))},
+void DrawCandleBar(const SeriesFrame& f, Canvas& canvas, int x, const CandleValues& c, bool up,
+                   const CandlePens& pens) {
+  canvas.Line({double(x), double(f.Y(c.high))}, {double(x), double(f.Y(c.low))},
               up ? pens.upWick : pens.downWick);
-  const int yOpen = f.Y(p.open);
-  int yClose = f.Y(p.close);
+  const int yOpen = f.Y(c.open);
+  int yClose = f.Y(c.close);
   if (yOpen == yClose) ++yClose;
   canvas.Line({double(x), double(yOpen)}, {double(x), double(yClose)},
               up ? pens.upBody : pens.downBody);
+}
+
+// Candles of a crowded series, one per pixel column: `take(i)` says whether point i is drawn
+// (false leaves it out), `stop(i)` ends the walk; `up(first, values, tallest)` colours a column
+// from its first point, merged values and tallest point; `labels(i)` writes point i's labels,
+// for at most two points of a column.
+template <typename Take, typename Stop, typename Up, typename Labels>
+void DrawCandleColumns(const SeriesFrame& f, Canvas& canvas, const CandlePens& pens, Take take,
+                       Stop stop, Up up, Labels labels) {
+  std::vector<int> labelled;
+  std::optional<CandleValues> column;
+  int x = 0, first = 0, tallest = 0;
+  auto draw = [&] {
+    if (!column) return;
+    DrawCandleBar(f, canvas, x, *column, up(first, *column, tallest), pens);
+    // Labels at one x would cover one another: the column's highest upper label and lowest
+    // lower label stand for the rest.
+    std::optional<int> upper, lower;
+    for (int i : labelled) {
+      const ChartPoint& p = f.Point(i);
+      if (!p.upperLabel.empty() && (!upper || p.high > f.Point(*upper).high)) upper = i;
+      if (!p.lowerLabel.empty() && (!lower || p.low < f.Point(*lower).low)) lower = i;
+    }
+    if (upper) labels(*upper);
+    if (lower && lower != upper) labels(*lower);
+    labelled.clear();
+    column.reset();
+  };
+  for (int i = f.first; i < f.end; ++i) {
+    if (stop(i)) break;
+    if (!take(i)) continue;
+    const ChartPoint& p = f.Point(i);
+    if (column && f.X(i) != x) draw();
+    if (!column) {
+      column.emplace(p);
+      x = f.X(i);
+      first = tallest = i;
+    } else {
+      column->Merge(p);
+      const ChartPoint& t = f.Point(tallest);
+      if (p.high - p.low > t.high - t.low) tallest = i;
+    }
+    if (!p.upperLabel.empty() || !p.lowerLabel.empty()) labelled.push_back(i);
+  }
+  draw();
 }
 
 void DrawCandle(const SeriesFrame& f, Canvas& canvas) {
   const int bodyWidth = TruncatePixel(f.s.markHighlight ? f.g.step + 1 : f.g.step - 1);
   const CandlePens pens(f.s, bodyWidth);
   const FontSpec labelFont = DialogFont10();
-  for (int i = f.first; i < f.end; ++i) {
+  // A doji takes the colour of its move from the close before it.
+  auto up = [&f](int first, const CandleValues& c, int) {
+    return !(c.close < c.open ||
+             (c.close == c.open && first > 0 && c.close < f.Point(first - 1).close));
+  };
+  auto labels = [&](int i) {
     const ChartPoint& p = f.Point(i);
-    if (!p.valid) break;
-    // A value without a number (a logarithm of 0) leaves out its candle, not the rest.
-    if (!FiniteCandle(p)) continue;
-    // A doji takes the colour of its move from the previous close.
-    const bool up =
-        !(p.close < p.open || (p.close == p.open && i > 0 && p.close < f.Point(i - 1).close));
-    DrawCandleBar(f, canvas, i, up, pens);
     const int x = f.X(i);
     if (const auto upper = TrimBlanks(p.upperLabel); !upper.empty()) {
       canvas.Text({double(x), double(f.Y(p.high) - 20)}, upper, labelFont, f.s.upColor,
@@ -152,6 +217,19 @@ void DrawCandle(const SeriesFrame& f, Canvas& canvas) {
       canvas.Text({double(x), double(f.Y(p.low) + 1)}, lower, labelFont, f.s.downColor,
                   TextAlign::Center);
     }
+  };
+  auto stop = [&f](int i) { return !f.Point(i).valid; };
+  // A value without a number (a logarithm of 0) leaves out its candle, not the rest.
+  auto take = [&f](int i) { return FiniteCandle(f.Point(i)); };
+  if (f.Crowded()) {
+    DrawCandleColumns(f, canvas, pens, take, stop, up, labels);
+  } else {
+    for (int i = f.first; i < f.end && !stop(i); ++i) {
+      if (!take(i)) continue;
+      const CandleValues c(f.Point(i));
+      DrawCandleBar(f, canvas, f.X(i), c, up(i, c, i), pens);
+      labels(i);
+    }
   }
   if (f.s.showTwoYearLink) TwoYearLink(f, canvas, Pen{Rgb(0, 0, 0), 1}, false);
 }
@@ -160,10 +238,8 @@ void DrawFlaggedCandle(const SeriesFrame& f, Canvas& canvas) {
   const CandlePens pens(f.s, TruncatePixel(f.g.step - 1));
   const FontSpec flatFont = DialogFont8();
   const FontSpec upwardFont{std::string(kDialogFace), 16, 600, 900};
-  for (int i = f.first; i < f.end; ++i) {
+  auto labels = [&](int i) {
     const ChartPoint& p = f.Point(i);
-    if (!p.valid || !FiniteCandle(p)) continue;
-    DrawCandleBar(f, canvas, i, p.rising, pens);
     const double x = f.X(i);
     const double aboveHigh = f.Y(p.high) - 1;
     if (f.s.horizontalLabels) {
@@ -175,7 +251,7 @@ void DrawFlaggedCandle(const SeriesFrame& f, Canvas& canvas) {
         canvas.Text({x, double(f.Y(p.low) + 1)}, p.lowerLabel, flatFont, Rgb(0, 0, 255),
                     TextAlign::Center);
       }
-      continue;
+      return;
     }
     // Rotated labels run upward from their anchor; right alignment makes them run downward.
     if (!p.upperLabel.empty()) {
@@ -189,6 +265,19 @@ void DrawFlaggedCandle(const SeriesFrame& f, Canvas& canvas) {
         canvas.Text({x - 8, aboveHigh}, p.lowerLabel, upwardFont, Rgb(0, 0, 0), TextAlign::Left);
       }
     }
+  };
+  auto take = [&f](int i) { return f.Point(i).valid && FiniteCandle(f.Point(i)); };
+  if (f.Crowded()) {
+    // A column of bars shows the tallest, in its colour.
+    DrawCandleColumns(
+        f, canvas, pens, take, [](int) { return false; },
+        [&f](int, const CandleValues&, int tallest) { return f.Point(tallest).rising; }, labels);
+    return;
+  }
+  for (int i = f.first; i < f.end; ++i) {
+    if (!take(i)) continue;
+    DrawCandleBar(f, canvas, f.X(i), CandleValues(f.Point(i)), f.Point(i).rising, pens);
+    labels(i);
   }
 }
 
@@ -212,37 +301,89 @@ std::optional<CanvasPoint> BandVertex(const SeriesFrame& f, int i, double edge) 
   return v;
 }
 
+void FillBandColumns(const SeriesFrame& f, Canvas& canvas) {
+  const Pen fill{f.s.color, 1, PenStyle::Solid, PenCap::Flat};
+  std::optional<std::pair<int, int>> span;
+  int x = 0;
+  auto draw = [&] {
+    if (span)
+      canvas.Line({double(x), double(span->first)}, {double(x), double(span->second)}, fill);
+    span.reset();
+  };
+  for (int i = f.first; i < f.end; ++i) {
+    if (f.X(i) != x) draw();
+    x = f.X(i);
+    for (double edge : {f.Point(i).close, f.Point(i).open}) {
+      if (!Finite(edge)) continue;
+      const int y = f.Y(edge);
+      span =
+          span ? std::pair(std::min(span->first, y), std::max(span->second, y)) : std::pair(y, y);
+    }
+  }
+  draw();
+}
+
 void DrawBand(const SeriesFrame& f, Canvas& canvas) {
   if (f.g.visibleCount < 2) {
     SinglePointCircle(f, canvas);
     return;
   }
   if (f.end <= f.first) return;
+  const bool crowded = f.Crowded();
   std::vector<CanvasPoint> path;
-  path.reserve(2 * static_cast<std::size_t>(f.end - f.first) + 3);
-  auto add = [&path](std::optional<CanvasPoint> v) {
-    if (v) path.push_back(*v);
+  path.reserve(crowded ? 8 * static_cast<std::size_t>(f.g.plotRight) + 8
+                       : 2 * static_cast<std::size_t>(f.end - f.first) + 3);
+  ColumnEnvelope envelope(path);
+  auto add = [&](std::optional<CanvasPoint> v, int i) {
+    if (!v) return;
+    if (crowded) {
+      envelope.Add(*v, f.X(i));
+    } else {
+      path.push_back(*v);
+    }
   };
   const ChartPoint& firstPoint = f.Point(f.first);
   const ChartPoint& lastPoint = f.Point(f.LastVisible());
   const std::optional<CanvasPoint> start =
       Finite(firstPoint.close) ? std::optional(f.At(f.first, firstPoint.close)) : std::nullopt;
-  add(start);
-  for (int i = f.first; i < f.end; ++i) add(BandVertex(f, i, f.Point(i).close));
-  if (Finite(lastPoint.open)) add(f.At(f.LastVisible(), lastPoint.open));
-  for (int i = f.LastVisible(); i >= f.first; --i) add(BandVertex(f, i, f.Point(i).open));
-  add(start);
+  add(start, f.first);
+  for (int i = f.first; i < f.end; ++i) add(BandVertex(f, i, f.Point(i).close), i);
+  if (Finite(lastPoint.open)) add(f.At(f.LastVisible(), lastPoint.open), f.LastVisible());
+  for (int i = f.LastVisible(); i >= f.first; --i) add(BandVertex(f, i, f.Point(i).open), i);
+  add(start, f.first);
+  envelope.Flush();
   if (path.size() < 2) return;
-  canvas.Path(path, Pen{f.s.color, f.s.width, PenStyle::Solid, PenCap::Round}, f.s.color);
+  const Pen pen{f.s.color, f.s.width, PenStyle::Solid, PenCap::Round};
+  if (!crowded) {
+    canvas.Path(path, pen, f.s.color);
+    return;
+  }
+  // Filling a polygon of thousands of up-and-down edges costs far more than the picture
+  // needs: a crowded band fills each column from its top edge to its bottom edge instead.
+  FillBandColumns(f, canvas);
+  canvas.Polyline(path, pen);
 }
 
 void DrawDots(const SeriesFrame& f, Canvas& canvas) {
   const Pen pen{f.s.color, std::max(TruncatePixel(f.g.step - 2), 5), PenStyle::Solid,
                 PenCap::Round};
+  // A crowded column draws each dot position once.
+  std::vector<double> drawnInColumn;
+  double column = -1;
   for (int i = f.first; i < f.end; ++i) {
     const ChartPoint& p = f.Point(i);
     if (!p.valid || !Finite(p.close)) continue;
     const CanvasPoint c = f.At(i, p.close);
+    if (f.Crowded()) {
+      if (c.x != column) {
+        column = c.x;
+        drawnInColumn.clear();
+      }
+      if (std::find(drawnInColumn.begin(), drawnInColumn.end(), c.y) != drawnInColumn.end()) {
+        continue;
+      }
+      drawnInColumn.push_back(c.y);
+    }
     canvas.Line(c, c, pen);
   }
 }

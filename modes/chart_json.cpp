@@ -21,9 +21,8 @@ json PointToJson(const ChartPoint& p) {
           {"rising", p.rising},   {"upperLabel", p.upperLabel}, {"lowerLabel", p.lowerLabel}};
 }
 
-json SeriesToJson(const ChartSeries& s) {
-  json points = json::array();
-  for (const ChartPoint& p : s.points) points.push_back(PointToJson(p));
+// A series' properties; its points follow under "points".
+json SeriesHead(const ChartSeries& s) {
   return {{"style", static_cast<int>(s.style)},
           {"color", Colour(s.color)},
           {"width", s.width},
@@ -34,16 +33,20 @@ json SeriesToJson(const ChartSeries& s) {
           {"inLowerPane", s.inLowerPane},
           {"showTwoYearLink", s.showTwoYearLink},
           {"baseLift", Number(s.baseLift)},
-          {"horizontalLabels", s.horizontalLabels},
-          {"points", std::move(points)}};
+          {"horizontalLabels", s.horizontalLabels}};
 }
 
-}  // namespace
+json SeriesToJson(const ChartSeries& s) {
+  json points = json::array();
+  for (const ChartPoint& p : s.points) points.push_back(PointToJson(p));
+  json out = SeriesHead(s);
+  out["points"] = std::move(points);
+  return out;
+}
 
-json ChartToJson(const ChartModel& chart) {
+// A chart's properties and view; its series follow under "series".
+json ChartHead(const ChartModel& chart) {
   const ChartSettings& s = chart.settings;
-  json series = json::array();
-  for (const ChartSeries& one : chart.series) series.push_back(SeriesToJson(one));
   json names = json::array();
   for (const std::string& name : s.compareNames) names.push_back(name);
   return {{"title", s.title},
@@ -58,19 +61,67 @@ json ChartToJson(const ChartModel& chart) {
           {"view",
            {{"lastIndex", chart.view.lastIndex},
             {"visibleCount", chart.view.visibleCount},
-            {"firstIndex", chart.view.firstIndex}}},
-          {"series", std::move(series)}};
+            {"firstIndex", chart.view.firstIndex}}}};
+}
+
+json DumpHead(int mode, const PipelineInputs& in) {
+  return {{"mode", mode},
+          {"scale", in.LogScale() ? "log" : "arith"},
+          {"fromYear", in.fromYear},
+          {"toYear", in.toYear}};
+}
+
+std::string Compact(const json& value) {
+  return value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// An object's text without its closing brace, ready for one more member.
+std::string OpenObject(const json& head) {
+  std::string text = Compact(head);
+  text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+json ChartToJson(const ChartModel& chart) {
+  json series = json::array();
+  for (const ChartSeries& one : chart.series) series.push_back(SeriesToJson(one));
+  json out = ChartHead(chart);
+  out["series"] = std::move(series);
+  return out;
 }
 
 json ChartDumpToJson(int mode, const PipelineInputs& in,
                      std::span<const ChartModel* const> charts) {
   json list = json::array();
   for (const ChartModel* chart : charts) list.push_back(ChartToJson(*chart));
-  return {{"mode", mode},
-          {"scale", in.LogScale() ? "log" : "arith"},
-          {"fromYear", in.fromYear},
-          {"toYear", in.toYear},
-          {"charts", std::move(list)}};
+  json out = DumpHead(mode, in);
+  out["charts"] = std::move(list);
+  return out;
+}
+
+void WriteChartDump(std::ostream& out, int mode, const PipelineInputs& in,
+                    std::span<const ChartModel* const> charts) {
+  out << OpenObject(DumpHead(mode, in)) << ",\"charts\":[";
+  for (std::size_t c = 0; c < charts.size(); ++c) {
+    if (c > 0) out << ',';
+    out << OpenObject(ChartHead(*charts[c])) << ",\"series\":[";
+    const std::vector<ChartSeries>& series = charts[c]->series;
+    for (std::size_t k = 0; k < series.size(); ++k) {
+      if (k > 0) out << ',';
+      out << OpenObject(SeriesHead(series[k])) << ",\"points\":[";
+      bool first = true;
+      for (const ChartPoint& p : series[k].points) {
+        if (!first) out << ',';
+        first = false;
+        out << Compact(PointToJson(p));
+      }
+      out << "]}";
+    }
+    out << "]}";
+  }
+  out << "]}\n";
 }
 
 json DumpMode(int mode, const PipelineInputs& in) {

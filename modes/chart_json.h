@@ -4,6 +4,7 @@
 // painting. The format is a public interface; keep it stable.
 
 #include <nlohmann/json.hpp>
+#include <ostream>
 #include <span>
 #include <string>
 
@@ -20,6 +21,11 @@ nlohmann::ordered_json ChartToJson(const ChartModel& chart);
 // {"mode", "scale", "fromYear", "toYear", "charts": [...]}.
 nlohmann::ordered_json ChartDumpToJson(int mode, const PipelineInputs& in,
                                        std::span<const ChartModel* const> charts);
+
+// The compact text of ChartDumpToJson and a newline, written piece by piece: a long series
+// never becomes one JSON tree.
+void WriteChartDump(std::ostream& out, int mode, const PipelineInputs& in,
+                    std::span<const ChartModel* const> charts);
 
 // Runs the mode's pipeline on a fresh chart and dumps it; null when the mode is not built.
 nlohmann::ordered_json DumpMode(int mode, const PipelineInputs& in);

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -21,6 +22,7 @@
 
 #include "chart/chart_export.h"
 #include "chart/qt/chart_render.h"
+#include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 
 namespace orvane {
@@ -416,7 +418,7 @@ bool CCHARTctl::SaveImage(const QString& path) {
   if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
     ok = RenderChartSvg(model_, width(), height(), resources_, path.toStdString());
   } else {
-    ok = !frame_.isNull() && frame_.save(path, "PNG");
+    ok = SavePng(frame_, path.toStdString());
   }
   emit exported(path, ok);
   return ok;
@@ -425,7 +427,15 @@ bool CCHARTctl::SaveImage(const QString& path) {
 bool CCHARTctl::CopyImage() {
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (frame_.isNull() || clipboard == nullptr) return false;
-  clipboard->setImage(frame_);
+  // PNG is what other programs ask for first; it comes from the same encoder as a saved file,
+  // and the picture itself stays on offer for the formats Qt converts to.
+  const std::string png = EncodePng(frame_);
+  if (png.empty()) return false;
+  auto* data = new QMimeData;
+  data->setImageData(frame_);
+  data->setData(QStringLiteral("image/png"),
+                QByteArray(png.data(), static_cast<qsizetype>(png.size())));
+  clipboard->setMimeData(data);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <QSvgGenerator>
 #include <fstream>
 
+#include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
 
@@ -41,8 +42,7 @@ QImage RenderChartImage(ChartModel& chart, const RenderOptions& options) {
 }
 
 bool RenderChartPng(ChartModel& chart, const RenderOptions& options, const std::string& path) {
-  const QImage image = RenderChartImage(chart, options);
-  return !image.isNull() && image.save(QString::fromStdString(path), "PNG");
+  return SavePng(RenderChartImage(chart, options), path);
 }
 
 bool RenderChartSvg(ChartModel& chart, const RenderOptions& options, const std::string& path) {

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -189,6 +190,12 @@ TEST_F(ChartControl, ExportsPngSvgClipboardAndCsv) {
 
   ASSERT_TRUE(control_.CopyImage());
   EXPECT_EQ(QApplication::clipboard()->image().size(), control_.Frame().size());
+  // The clipboard's PNG is the saved file's.
+  const QMimeData* copied = QApplication::clipboard()->mimeData();
+  ASSERT_NE(copied, nullptr);
+  QFile savedFile(png);
+  ASSERT_TRUE(savedFile.open(QIODevice::ReadOnly));
+  EXPECT_EQ(copied->data(QStringLiteral("image/png")), savedFile.readAll());
 
   control_.SetExportFolder(dir.filePath("ExcelFile"));
   const QString csv = control_.ExportCsv();

@@ -475,6 +475,56 @@ TEST(ChartPaint, GapsPerStyle) {
   EXPECT_EQ(small[0].pen.width, 5);
 }
 
+// 20,000 points on a plot 980 pixels wide: drawing follows the columns, and every column still
+// shows its extremes. Below one point a column nothing is reduced (the tests above).
+TEST(ChartPaint, CrowdedSeriesAreDrawnPerPixelColumn) {
+  constexpr int kPoints = 20000;
+  auto paint = [](SeriesStyle style, double spike = 40) {
+    std::vector<ChartPoint> wave = Months(100, kPoints);
+    for (int i = 0; i < kPoints; ++i) {
+      const double v = 50 + (i % 7) * 3 + (i == 12345 ? spike : 0);
+      wave[i] = Pt(wave[i].date, v - 1, v + 2, v - 2, v, true);
+      wave[i].rising = i % 2 == 0;
+    }
+    ChartModel chart;
+    chart.series.push_back(Series(style, wave, Rgb(9, 9, 9)));
+    chart.series.front().upColor = chart.series.front().downColor = Rgb(9, 9, 9);
+    // A flat line above everything keeps the range the same with and without the spike.
+    chart.series.push_back(Series(SeriesStyle::Line, Months(100, kPoints, 200), Rgb(1, 1, 1)));
+    ShowAll(chart);
+    return Paint(chart);
+  };
+  auto highest = [](const std::vector<CanvasOp>& ops) {
+    double top = 1e9;
+    for (const auto& op : ops) {
+      if (op.pen.color != Rgb(9, 9, 9)) continue;
+      for (const auto& v : op.points) top = std::min(top, v.y);
+    }
+    return top;
+  };
+  // Polylines and paths keep at most four vertices a column, the spike among them.
+  for (SeriesStyle style : {SeriesStyle::Line, SeriesStyle::Band}) {
+    const auto ops = paint(style);
+    std::size_t vertices = 0;
+    for (const auto& op : OfKind(ops, CanvasOpKind::Polyline)) {
+      if (op.pen.color == Rgb(9, 9, 9)) vertices += op.points.size();
+    }
+    EXPECT_GT(vertices, 0u);
+    EXPECT_LE(vertices, 2u * 4 * 980 + 8);
+    EXPECT_LT(highest(ops), highest(paint(style, 0)) - 50) << "the spike is drawn";
+  }
+  // The band is filled column by column from edge to edge.
+  EXPECT_LE(LinesOfColor(paint(SeriesStyle::Band), Rgb(9, 9, 9)).size(), 981u);
+  // One candle (wick and body) a column, its wick from the column's highest high.
+  for (SeriesStyle style : {SeriesStyle::Candle, SeriesStyle::FlaggedCandle}) {
+    const auto lines = LinesOfColor(paint(style), Rgb(9, 9, 9));
+    EXPECT_LE(lines.size(), 2u * 981);
+    EXPECT_LT(highest(lines), highest(paint(style, 0)) - 50) << "the spike is drawn";
+  }
+  // Dots: each position of a column once.
+  EXPECT_LE(LinesOfColor(paint(SeriesStyle::Dots), Rgb(9, 9, 9)).size(), 7u * 981);
+}
+
 TEST(ChartPaint, NonFiniteValuesNeverBecomeCoordinates) {
   ChartModel chart;
   chart.series.push_back(

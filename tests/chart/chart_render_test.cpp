@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFile>
 #include <QFontInfo>
 #include <QImage>
@@ -15,6 +16,7 @@
 
 #include "chart/qt/cchart_ctl.h"
 #include "chart/qt/chart_render.h"
+#include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "qt_app.h"
 #include "sample_charts.h"
@@ -168,6 +170,33 @@ TEST_F(ChartRender, MonthlyChartRendersToPngAndSvg) {
   const std::string svg = OutPath("monthly.svg");
   ASSERT_TRUE(RenderChartSvg(chart, RenderOptions{}, svg));
   EXPECT_GT(std::filesystem::file_size(svg), 10000u);
+}
+
+TEST_F(ChartRender, PngKeepsEveryPixelAndStaysAsSmallAsQtsWriter) {
+  ChartModel chart;
+  testing::FillMonthlyChart(chart, 600);
+  const QImage image = RenderChartImage(chart, RenderOptions{});
+  // A picture with transparency keeps its alpha channel, in colours that are not premultiplied.
+  QImage translucent(64, 48, QImage::Format_ARGB32_Premultiplied);
+  translucent.fill(Qt::transparent);
+  {
+    QPainter painter(&translucent);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(200, 40, 90, 120));
+    painter.drawEllipse(QRectF(4.5, 3.5, 50, 40));
+  }
+  for (const QImage& picture : {image, translucent}) {
+    const std::string png = EncodePng(picture);
+    const QImage decoded = QImage::fromData(
+        QByteArray::fromRawData(png.data(), static_cast<qsizetype>(png.size())), "PNG");
+    EXPECT_EQ(decoded.convertToFormat(QImage::Format_ARGB32),
+              picture.convertToFormat(QImage::Format_ARGB32));
+    QByteArray qts;
+    QBuffer buffer(&qts);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
+    EXPECT_LE(static_cast<double>(png.size()), 1.5 * static_cast<double>(qts.size()));
+  }
+  EXPECT_TRUE(EncodePng(QImage()).empty());
 }
 
 TEST_F(ChartRender, AxisLinesStaySharpAtDoublePixelRatio) {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <random>
+#include <sstream>
 
 #include "modes/chart_json.h"
 #include "modes/modes.h"
@@ -364,6 +365,19 @@ TEST(ChartJson, FormatAndKeyOrder) {
   EXPECT_EQ(keys, (std::vector<std::string>{"date", "open", "high", "low", "close", "valid",
                                             "rising", "upperLabel", "lowerLabel"}));
   EXPECT_NE(text.find("\"lowerPaneRatio\":0.8,"), std::string::npos);  // shortest round trip
+
+  // The streamed dump writes the same bytes, broken text, labels and nulls included.
+  in = Inputs(Rising(40), 2);
+  in.header.title = "A\xff";
+  ChartModel chart;
+  ASSERT_TRUE(BuildChart(1, in, chart));
+  chart.series[0].points[3].close = std::nan("");
+  chart.series[0].points[2].SetUpperLabel("고점");
+  const ChartModel* charts[] = {&chart, &chart};
+  std::ostringstream streamed;
+  WriteChartDump(streamed, 1, in, charts);
+  EXPECT_EQ(streamed.str(), DumpText(ChartDumpToJson(1, in, charts)));
+  EXPECT_NE(streamed.str().find("\"upperLabel\":\"고점\""), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tools/orvane_chart/chart_commands.h"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
 #include <string>
@@ -40,10 +41,27 @@ int RunJson(const Invocation& invocation) {
   if (const int status = LoadChartInputs(invocation, mode, in, table); status != kExitOk) {
     return status;
   }
-  if (mode == static_cast<int>(ChartMode::Dashboard)) {
-    return WriteOutput(invocation, DumpText(DumpDashboard(table, DashboardInputsOf(in))));
+  std::array<ChartModel, kDashboardChartCount> models;
+  DashboardCharts charts;
+  for (std::size_t i = 0; i < models.size(); ++i) {
+    models[i].Attach();
+    charts[i] = &models[i];
   }
-  return WriteOutput(invocation, DumpText(DumpMode(mode, in)));
+  const std::array<const ChartModel*, kDashboardChartCount> all = {&models[0], &models[1],
+                                                                   &models[2]};
+  std::span<const ChartModel* const> dumped(all.data(), 1);
+  if (mode == static_cast<int>(ChartMode::Dashboard)) {
+    PrepareDashboardCharts(charts);
+    BuildDashboard(table, DashboardInputsOf(in), charts);
+    dumped = all;
+  } else if (!BuildChart(mode, in, models[0])) {
+    return WriteOutput(invocation, "null\n");
+  }
+  // The dump shows the inputs as given; the records are no longer needed.
+  in.records = {};
+  table.Clear();
+  return WriteOutputStream(invocation,
+                           [&](std::ostream& out) { WriteChartDump(out, mode, in, dumped); });
 }
 
 constexpr Command kChartCommands[] = {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <map>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,6 +39,9 @@ struct ValueOption {
 
 // Writes the bytes to --out, or to standard output; returns the exit status.
 int WriteOutput(const Invocation& invocation, std::string_view bytes);
+// The same for output that `write` produces as it goes, so it is never held whole.
+int WriteOutputStream(const Invocation& invocation,
+                      const std::function<void(std::ostream&)>& write);
 
 // --table and --records.
 std::span<const Command> TableCommands();

@@ -51,15 +51,13 @@ int RunCsvCommand(const Invocation& invocation) {
   }
   ChartModel& chart = *shown;
 
-  std::string csv;
-  {
-    std::lock_guard lock(chart.seriesLock);
-    csv = ChartCsv(chart.series, chart.settings, chart.view);
-  }
   Invocation target = invocation;
   const std::string& out = invocation.values.find(kCsvFlag)->second;
   target.outPath = out == "-" ? std::string() : out;
-  int status = WriteOutput(target, csv);
+  int status = WriteOutputStream(target, [&chart](std::ostream& stream) {
+    std::lock_guard lock(chart.seriesLock);
+    WriteChartCsv(stream, chart.series, chart.settings, chart.view);
+  });
   if (WantsRender(invocation)) {
     std::ostringstream err;
     const int renderStatus = dashboard ? RunDashboardRender(dashboard->charts, request, err)

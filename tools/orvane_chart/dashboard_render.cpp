@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
 
@@ -114,7 +115,7 @@ bool RenderPng(const DashboardCharts& charts, const RenderRequest& request) {
     QPainter painter(&image);
     PaintOnPainter(charts, request, painter);
   }
-  return image.save(QString::fromStdString(request.png), "PNG");
+  return SavePng(image, request.png);
 }
 
 bool RenderSvg(const DashboardCharts& charts, const RenderRequest& request) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <streambuf>
 
 #include "tools/orvane_chart/command.h"
 
@@ -21,10 +22,44 @@ nlohmann::json JsonNumber(double value) {
   return value;
 }
 
+namespace {
+
+// A stream over a C file, so standard output and --out files take the same path.
+class FileStreamBuffer : public std::streambuf {
+ public:
+  explicit FileStreamBuffer(std::FILE* file) : file_(file) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    return std::fputc(c, file_) == EOF ? traits_type::eof() : c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    return static_cast<std::streamsize>(std::fwrite(s, 1, static_cast<std::size_t>(n), file_));
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+}  // namespace
+
 int WriteOutput(const Invocation& invocation, std::string_view bytes) {
+  return WriteOutputStream(invocation, [bytes](std::ostream& out) {
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  });
+}
+
+int WriteOutputStream(const Invocation& invocation,
+                      const std::function<void(std::ostream&)>& write) {
+  auto written = [&write](std::FILE* file) {
+    FileStreamBuffer buffer(file);
+    std::ostream out(&buffer);
+    write(out);
+    return static_cast<bool>(out);
+  };
   if (invocation.outPath.empty()) {
-    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
-        std::fflush(stdout) != 0) {
+    if (!written(stdout) || std::fflush(stdout) != 0) {
       std::fprintf(stderr, "orvane-chart: cannot write to standard output\n");
       return kExitFailure;
     }
@@ -34,7 +69,7 @@ int WriteOutput(const Invocation& invocation, std::string_view bytes) {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
   std::unique_ptr<std::FILE, Closer> file(std::fopen(invocation.outPath.c_str(), "wb"));
-  bool ok = file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+  bool ok = file && written(file.get()) && !std::ferror(file.get());
   const int error = errno;
   if (file) ok = std::fclose(file.release()) == 0 && ok;
   if (!ok) {

@@ -1,0 +1,156 @@
+#include "chart/qt/png_encoder.h"
+
+#include <libdeflate.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string_view>
+
+namespace orvane {
+namespace {
+
+// Row filter type "up": each byte minus the byte above it. Charts are mostly runs of equal
+// columns, so this leaves long zero runs; the adaptive choice costs four times as long.
+constexpr std::uint8_t kFilterUp = 2;
+constexpr std::uint8_t kColorTypeRgb = 2;
+constexpr std::uint8_t kColorTypeRgba = 6;
+// A PNG chunk holds at most 2^31 - 1 bytes.
+constexpr std::size_t kMaxChunkBytes = 0x7FFFFFFFu;
+
+void AppendBigEndian(std::string& out, std::uint32_t v) {
+  const char bytes[] = {static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                        static_cast<char>(v >> 8), static_cast<char>(v)};
+  out.append(bytes, 4);
+}
+
+void AppendChunk(std::string& out, std::string_view type, std::string_view data) {
+  AppendBigEndian(out, static_cast<std::uint32_t>(data.size()));
+  const std::size_t start = out.size();
+  out.append(type);
+  out.append(data);
+  AppendBigEndian(out, libdeflate_crc32(0, out.data() + start, out.size() - start));
+}
+
+// A buffer left uninitialised: every byte is written before it is read, and zeroing megabytes
+// would cost as much as filtering them.
+struct Bytes {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+};
+
+Bytes NewBytes(std::size_t size) {
+  return {std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]), size};
+}
+
+// Byte-wise a - b of the four bytes of two pixels, without borrows between bytes.
+std::uint32_t ByteDifferences(std::uint32_t a, std::uint32_t b) {
+  constexpr std::uint32_t kHigh = 0x80808080u;
+  return ((a | kHigh) - (b & ~kHigh)) ^ ((a ^ ~b) & kHigh);
+}
+
+// The rows of a 32-bit picture as PNG wants them before deflating, 8-bit RGB: a filter byte,
+// then each byte minus the one above, in one pass over the pixels. Empty when a pixel is not
+// opaque (that picture needs its alpha channel).
+Bytes FilteredOpaqueRgb(const QImage& argb) {
+  const int width = argb.width();
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+  Bytes out = NewBytes((rowBytes + 1) * static_cast<std::size_t>(argb.height()));
+  if (!out.data) return out;
+  std::uint8_t* o = out.data.get();
+  std::uint32_t alphas = 0xFF000000u;
+  for (int y = 0; y < argb.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+    const auto* above = y > 0 ? reinterpret_cast<const QRgb*>(argb.constScanLine(y - 1)) : nullptr;
+    *o++ = kFilterUp;
+    for (int x = 0; x < width; ++x, o += 3) {
+      alphas &= row[x];
+      const std::uint32_t d = above != nullptr ? ByteDifferences(row[x], above[x]) : row[x];
+      o[0] = static_cast<std::uint8_t>(d >> 16);
+      o[1] = static_cast<std::uint8_t>(d >> 8);
+      o[2] = static_cast<std::uint8_t>(d);
+    }
+  }
+  if ((alphas >> 24) != 0xFF) return {};
+  return out;
+}
+
+// The same for a picture with transparency, as 8-bit RGBA without premultiplied colours.
+Bytes FilteredRgba(const QImage& image) {
+  const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+  const std::size_t rowBytes = static_cast<std::size_t>(rgba.width()) * 4;
+  Bytes out = NewBytes((rowBytes + 1) * static_cast<std::size_t>(rgba.height()));
+  if (!out.data || rgba.isNull()) return {};
+  std::uint8_t* o = out.data.get();
+  for (int y = 0; y < rgba.height(); ++y) {
+    const std::uint8_t* row = rgba.constScanLine(y);
+    const std::uint8_t* above = y > 0 ? rgba.constScanLine(y - 1) : nullptr;
+    *o++ = kFilterUp;
+    for (std::size_t i = 0; i < rowBytes; ++i) {
+      o[i] = static_cast<std::uint8_t>(above != nullptr ? row[i] - above[i] : row[i]);
+    }
+    o += rowBytes;
+  }
+  return out;
+}
+
+struct CompressorDeleter {
+  void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+
+}  // namespace
+
+std::string EncodePng(const QImage& image, int compressionLevel) {
+  if (image.isNull()) return {};
+  // Premultiplied pixels equal plain ones where alpha is 255, so opaque charts need no convert.
+  const bool readable = image.format() == QImage::Format_ARGB32_Premultiplied ||
+                        image.format() == QImage::Format_ARGB32 ||
+                        image.format() == QImage::Format_RGB32;
+  const QImage argb = readable ? image : image.convertToFormat(QImage::Format_ARGB32);
+  if (argb.isNull()) return {};
+  Bytes filtered = FilteredOpaqueRgb(argb);
+  const bool opaque = filtered.data != nullptr;
+  if (!opaque) filtered = FilteredRgba(argb);
+  if (!filtered.data) return {};
+
+  std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
+      libdeflate_alloc_compressor(compressionLevel));
+  if (!compressor) return {};
+  const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filtered.size);
+  const Bytes data = NewBytes(bound);
+  if (bound > kMaxChunkBytes || !data.data) return {};
+  std::string png;
+
+  png.append("\x89PNG\r\n\x1A\n", 8);
+
+  std::string header;
+  AppendBigEndian(header, static_cast<std::uint32_t>(argb.width()));
+  AppendBigEndian(header, static_cast<std::uint32_t>(argb.height()));
+  // Bit depth 8, colour type, deflate, adaptive filtering, no interlace.
+  header += static_cast<char>(8);
+  header += static_cast<char>(opaque ? kColorTypeRgb : kColorTypeRgba);
+  header.append(3, '\0');
+  AppendChunk(png, "IHDR", header);
+
+  const std::size_t size = libdeflate_zlib_compress(compressor.get(), filtered.data.get(),
+                                                    filtered.size, data.data.get(), bound);
+  if (size == 0) return {};
+  AppendChunk(png, "IDAT", {reinterpret_cast<const char*>(data.data.get()), size});
+  AppendChunk(png, "IEND", {});
+  return png;
+}
+
+bool SavePng(const QImage& image, const std::string& path) {
+  const std::string png = EncodePng(image);
+  if (png.empty()) return false;
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "wb"));
+  if (!file) return false;
+  const bool written = std::fwrite(png.data(), 1, png.size(), file.get()) == png.size();
+  return std::fclose(file.release()) == 0 && written;
+}
+
+}  // namespace orvane
