@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "chart/chart_painter.h"
-#include "chart/palette.h"
 #include "chart/column_envelope.h"
+#include "chart/palette.h"
 
 namespace orvane {
 namespace {
