@@ -321,7 +321,7 @@ TEST_F(LoginDialogTest, StartupLogsTheDemoMemberInAgainstTheService) {
   login.receiveTimeout = 3s;
   typeAndLogin("wrong");
   EXPECT_FALSE(RunStartupLogin(login, transport, "127.0.0.1", service.Port(), Hooks()));
-  EXPECT_EQ(messages.back(), "로그인이 실패 하엿습니다. \r\r비밀번호가 맞지 않습니다.");
+  EXPECT_EQ(messages.back(), "로그인이 실패 하엿습니다. \r\r아이디 또는 비밀번호가 맞지 않습니다.");
   typeAndLogin("orvane2024");
   EXPECT_TRUE(RunStartupLogin(login, transport, "127.0.0.1", service.Port(), Hooks()));
   EXPECT_EQ(login.loginMarker, protocol::kLoginMarker);

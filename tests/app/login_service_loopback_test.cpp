@@ -58,7 +58,8 @@ TEST_F(LoginLoopbackTest, SignUpLogInAndEveryRefusal) {
   EXPECT_TRUE(ReLogin(context, ui));
 
   EXPECT_EQ(LoginButton(context, ui, "newmember1", "hunter23"), LoginOutcome::kRefused);
-  EXPECT_EQ(ui.messages.back(), "로그인이 실패 하엿습니다. \r\r비밀번호가 맞지 않습니다.");
+  EXPECT_EQ(ui.messages.back(),
+            "로그인이 실패 하엿습니다. \r\r아이디 또는 비밀번호가 맞지 않습니다.");
   EXPECT_FALSE(ReLogin(context, ui));
 
   EXPECT_EQ(LoginButton(context, ui, "demo1234", "orvane2024"), LoginOutcome::kAdmitted);
