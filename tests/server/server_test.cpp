@@ -127,9 +127,9 @@ TEST_F(ContentServer, BoundsTheRequestHead) {
   // The connection ends after the refusal: the rest is never read as a second request.
   EXPECT_EQ(reply.find("HTTP/1.1 200"), std::string::npos);
 
-  const std::string longLine = "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\nHost: x\r\n\r\n";
-  const int status = StatusOf(RawExchange(port(), longLine));
-  EXPECT_TRUE(status == 414 || status == 400 || status == 0) << status;
+  // Longer than a request line may be, within what one request may read.
+  const std::string longLine = "GET /" + std::string(9000, 'a') + " HTTP/1.1\r\nHost: x\r\n\r\n";
+  EXPECT_EQ(StatusOf(RawExchange(port(), longLine)), 414);
 
   // A normal kept-alive pair of requests still works.
   const std::string pair =
