@@ -68,6 +68,39 @@ TEST(HostTest, CommandLineBeatsUpdateHostBeatsLoginHostBeatsDefault) {
   EXPECT_EQ(ResolveUpdateHost({"Zentrel", "--update-host"}, nullptr, nullptr), "127.0.0.1:8080");
 }
 
+// The local file system with a step that can be made to fail.
+class FaultyFiles final : public FileSystem {
+ public:
+  bool Exists(const fs::path& path) override { return local_.Exists(path); }
+  bool Remove(const fs::path& path) override { return local_.Remove(path); }
+  std::unique_ptr<OutputFile> Create(const fs::path& path) override { return local_.Create(path); }
+  std::optional<std::string> ReadAll(const fs::path& path) override {
+    return failRead ? std::nullopt : local_.ReadAll(path);
+  }
+  bool Install(const fs::path& from, const fs::path& to) override {
+    return !failInstall && local_.Install(from, to);
+  }
+  bool failRead = false;
+  bool failInstall = false;
+
+ private:
+  LocalFileSystem local_;
+};
+
+// Cancel pressed the moment the signature is asked for.
+class StopAtSignature final : public HttpClient {
+ public:
+  StopAtSignature(HttpClient& inner, std::stop_source& stop) : inner_(inner), stop_(stop) {}
+  std::unique_ptr<HttpStream> Open(const std::string& url, std::stop_token token) override {
+    if (url.ends_with(".sig")) stop_.request_stop();
+    return inner_.Open(url, token);
+  }
+
+ private:
+  HttpClient& inner_;
+  std::stop_source& stop_;
+};
+
 class UpdaterTest : public ::testing::Test {
  protected:
   UpdaterTest() {
@@ -90,7 +123,7 @@ class UpdaterTest : public ::testing::Test {
   TempDir dir;
   UpdaterConfig config;
   std::unique_ptr<FakeHttp> http = std::make_unique<FakeHttp>();
-  LocalFileSystem files;
+  FaultyFiles files;
   RecordingSink sink;
   std::stop_source stop;
 };
@@ -162,6 +195,17 @@ TEST_F(UpdaterTest, LengthMismatchOrBrokenTransferKeepsTheOldProgram) {
   }
 }
 
+TEST_F(UpdaterTest, AFailedInstallKeepsTheOldProgramAndNoPartialFile) {
+  WriteText(Program(), "old");
+  http->Add(Url(), FakeResponse::Body(Listing({"Orvane"})));
+  http->Add(Url("Orvane"), FakeResponse::Body("new"));
+  files.failInstall = true;
+  EXPECT_EQ(Run().failed, 1);
+  EXPECT_EQ(ReadText(Program()), "old");
+  EXPECT_EQ(sink.Statuses().back(), kStatusKeptOld);
+  EXPECT_TRUE(OnlyProgramLeft());
+}
+
 TEST_F(UpdaterTest, UnreachableListingDownloadsNothing) {
   const UpdateReport report = Run();
   EXPECT_EQ(report.entriesMatched, 0);
@@ -230,6 +274,35 @@ TEST_F(UpdaterTest, SignedUpdateInstallsOnlyWithAValidSignature) {
   EXPECT_EQ(ReadText(Program()), body);
 }
 
+class SignedUpdaterTest : public UpdaterTest {
+ protected:
+  SignedUpdaterTest() {
+    const std::optional<KeyPair> keys = GenerateKeyPair();
+    config.publicKey = keys->publicKey;
+    WriteText(Program(), "old");
+    http->Add(Url(), FakeResponse::Body(Listing({"Orvane"})));
+    http->Add(Url("Orvane"), FakeResponse::Body("new"));
+    http->Add(Url("Orvane.sig"), FakeResponse::Body(*Sign("new", keys->secretKey)));
+  }
+};
+
+TEST_F(SignedUpdaterTest, AStopDuringTheSignatureFetchInstallsNothing) {
+  StopAtSignature stopping(*http, stop);
+  Updater updater(config, stopping, nullptr, files, sink);
+  const UpdateReport report = updater.Run(stop.get_token());
+  EXPECT_TRUE(report.stopped);
+  EXPECT_EQ(report.installed + report.refused + report.failed, 0);
+  EXPECT_EQ(ReadText(Program()), "old");
+  EXPECT_TRUE(OnlyProgramLeft());
+}
+
+TEST_F(SignedUpdaterTest, AFailedReadOfTheDownloadInstallsNothing) {
+  files.failRead = true;
+  EXPECT_EQ(Run().installed, 0);
+  EXPECT_EQ(ReadText(Program()), "old");
+  EXPECT_TRUE(OnlyProgramLeft());
+}
+
 TEST(FinishTest, MessageThenStartOfTheProgramWhenItExists) {
   for (const bool exists : {true, false}) {
     std::vector<std::string> calls;
@@ -267,10 +340,19 @@ TEST(FinishTest, RefusalKeepsItsStatusAndStopEndsQuietly) {
   EXPECT_TRUE(FinishUpdate(refused, "/x", hooks));
   EXPECT_EQ(statuses, 0);
   EXPECT_EQ(messages, 1);
+  UpdateReport mixed = refused;
+  mixed.failed = 1;
+  EXPECT_TRUE(FinishUpdate(mixed, "/x", hooks));
+  EXPECT_EQ(statuses, 0);
+  // One entry installed among failures: the program is new, the update complete.
+  mixed.installed = 1;
+  EXPECT_TRUE(FinishUpdate(mixed, "/x", hooks));
+  EXPECT_EQ(statuses, 1);
+  EXPECT_EQ(messages, 3);
   UpdateReport stopped;
   stopped.stopped = true;
   EXPECT_FALSE(FinishUpdate(stopped, "/x", hooks));
-  EXPECT_EQ(messages, 1);
+  EXPECT_EQ(messages, 3);
 }
 
 }  // namespace
