@@ -158,6 +158,34 @@ TEST_F(LoginServiceTest, SignUpRefusesCaseVariantsAndControlCharacters) {
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
+constexpr std::string_view kTooMany = "시도가 너무 많습니다. 잠시 후 다시 하세요.";
+// A sign-up the form check turns down at once: an attempt spent without a password hash.
+constexpr std::string_view kBadJoin = "joincl_short;secret;김;01012345678;;;;Ver.1.0.1;";
+
+TEST_F(LoginServiceTest, ALongIdleRefillsNoMoreThanTheBurst) {
+  const std::string wrong = "login_demo1234;bad;;Ver.1.0.1;";
+  for (int i = 0; i < 5; ++i) Ask(wrong, 7);
+  now += 24h;
+  for (int i = 0; i < 5; ++i) EXPECT_NE(Ask(wrong, 7), "login_fail_" + std::string(kTooMany));
+  EXPECT_EQ(Ask(wrong, 7), "login_fail_" + std::string(kTooMany));
+}
+
+TEST_F(LoginServiceTest, SignUpsAreThrottledWithTheirOwnReply) {
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(Ask(kBadJoin, 9), "joincl_premember_입력한 정보가 올바르지 않습니다.");
+  EXPECT_EQ(Ask(kBadJoin, 9), "joincl_premember_" + std::string(kTooMany));
+}
+
+TEST_F(LoginServiceTest, AFullSenderTableTurnsNewSendersAwayUntilBucketsRefill) {
+  // Every tracked sender has spent one attempt, so none can be forgotten yet.
+  constexpr std::uint32_t kTracked = 65536;
+  for (std::uint32_t sender = 1; sender <= kTracked; ++sender) Ask(kBadJoin, sender);
+  EXPECT_EQ(Ask(kBadJoin, kTracked + 1), "joincl_premember_" + std::string(kTooMany));
+  // A second later every bucket is full again: the table is cleared and the newcomer admitted.
+  now += 1s;
+  EXPECT_EQ(Ask(kBadJoin, kTracked + 1), "joincl_premember_입력한 정보가 올바르지 않습니다.");
+}
+
 TEST(LoginServiceDatabase, ExistingDatabaseKeepsMembersAndIsNotReseeded) {
   auto path = TempDatabase();
   LoginServiceOptions o;
