@@ -31,7 +31,7 @@ int Usage() {
       "usage: orvane-deploy-check content HOST[:PORT] DIR\n"
       "       orvane-deploy-check login HOST PORT ID PASSWORD\n"
       "       orvane-deploy-check join HOST PORT ID PASSWORD\n"
-      "       orvane-deploy-check login-rate HOST PORT SECONDS\n"
+      "       orvane-deploy-check login-rate HOST PORT COUNT\n"
       "       orvane-deploy-check update HOST[:PORT] PUBLIC_KEY_HEX DIR\n",
       stderr);
   return 2;
@@ -99,23 +99,25 @@ int Exchange(const std::string& host, std::string_view port, bool join, std::str
   return reply.ReplyStatus == wanted ? 0 : 1;
 }
 
-// Demo logins one after another for the given time: logins answered per second.
-int LoginRate(const std::string& host, std::string_view port, double seconds) {
+// COUNT demo logins one after another: each must be admitted. Prints the rate.
+int LoginRate(const std::string& host, std::string_view port, int count) {
   auto transport = Transport(host, port);
   if (!transport) return 1;
   const std::string datagram = orvane::protocol::WireDatagram(orvane::protocol::BuildLoginMessage(
       "demo1234", "orvane2024", "", orvane::protocol::kVersionText));
   const auto start = Clock::now();
-  const auto end = start + std::chrono::duration<double>(seconds);
-  int admitted = 0;
-  while (Clock::now() < end) {
+  for (int i = 0; i < count; ++i) {
     const auto result = transport->Exchange(datagram);
-    if (result.status != orvane::app::ExchangeStatus::kReplied) return 1;
-    ++admitted;
+    if (result.status != orvane::app::ExchangeStatus::kReplied ||
+        orvane::protocol::ParseReply(result.replyText).ReplyStatus !=
+            orvane::protocol::status::kAdmitted) {
+      std::printf("login-rate: login %d of %d not admitted\n", i + 1, count);
+      return 1;
+    }
   }
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-  std::printf("login-rate: %d logins in %.1f s, %.1f per second\n", admitted, elapsed,
-              admitted / elapsed);
+  std::printf("login-rate: %d logins in %.2f s, %.1f per second\n", count, elapsed,
+              count / elapsed);
   return 0;
 }
 
@@ -152,7 +154,7 @@ int main(int argc, char** argv) {
     return Exchange(args[1], args[2], args[0] == "join", args[3], args[4]);
   }
   if (args.size() == 4 && args[0] == "login-rate") {
-    return LoginRate(args[1], args[2], std::stod(args[3]));
+    return LoginRate(args[1], args[2], std::stoi(args[3]));
   }
   if (args.size() == 4 && args[0] == "update") return Update(args[1], args[2], args[3]);
   return Usage();
