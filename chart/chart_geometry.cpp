@@ -103,7 +103,8 @@ ChartGeometry ChartGeometry::Compute(const std::vector<ChartSeries>& series,
   // A negative view would divide by zero or index before the first point.
   g.firstIndex = std::max(0, view.firstIndex);
   g.visibleCount = std::max(0, view.visibleCount);
-  g.step = static_cast<double>(g.plotRight - 20) / (g.visibleCount + 1);
+  // In double: one more than the largest int does not overflow.
+  g.step = static_cast<double>(g.plotRight - 20) / (g.visibleCount + 1.0);
   g.highlightMonth = settings.highlightMonth;
   // A pen of width 0 or less draws one pixel wide.
   g.highlightPenWidth = std::max(1, TruncatePixel(std::min(g.step - 1.0, 5.0)));

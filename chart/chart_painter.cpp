@@ -152,7 +152,9 @@ void PaintEmptyFrame(const ChartSettings& settings, Canvas& canvas, int width, i
 std::optional<ChartGeometry> PaintChart(ChartModel& chart, Canvas& canvas, int width, int height,
                                         const ChartResources& resources) {
   std::lock_guard lock(chart.seriesLock);
-  const auto keep = static_cast<std::size_t>(std::max(0, chart.view.lastIndex + 1));
+  // Counted in size_t: the largest int as last index would overflow to a cut of everything.
+  const std::size_t keep =
+      chart.view.lastIndex < 0 ? 0 : static_cast<std::size_t>(chart.view.lastIndex) + 1;
   bool anyEmpty = false;
   for (ChartSeries& s : chart.series) {
     if (s.points.size() > keep) s.points.resize(keep);

@@ -1,22 +1,29 @@
 # Shared settings for every target this project builds.
 
-# Warnings as errors on our own code only.
+# Warnings on our own code only; errors only where the project checks itself (ORVANE_WERROR).
 function(orvane_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_20)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(ORVANE_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
 
 # A GoogleTest executable registered with CTest.
+# FIXTURE names a CTest fixture every test of the program needs.
 function(orvane_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "FIXTURE" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   orvane_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE
     ORVANE_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data"
     ORVANE_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  set(properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(ARG_FIXTURE)
+    list(APPEND properties FIXTURES_REQUIRED ${ARG_FIXTURE})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 # A Google Benchmark program, built by default and run on demand.

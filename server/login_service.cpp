@@ -1,11 +1,9 @@
 #include "server/login_service.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sodium.h>
-#include <sqlite3.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -120,124 +118,7 @@ std::string Reply(std::string_view head, std::string_view status, std::string_vi
   return reply;
 }
 
-struct StatementDeleter {
-  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
 }  // namespace
-
-class MemberStore {
- public:
-  enum class AddResult { kAdded, kTaken, kFailed };
-
-  ~MemberStore() {
-    if (db_ != nullptr) sqlite3_close(db_);
-  }
-
-  bool Open(const std::string& path, bool cheapHashing, std::string& error) {
-    cheap_ = cheapHashing;
-    // Password hashes and phone numbers are for the service alone: a new database is created
-    // readable by its owner only (SQLite gives its journal the same mode).
-    if (path != ":memory:") {
-      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-      if (fd >= 0) ::close(fd);
-    }
-    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
-      error = "cannot open member database " + path;
-      return false;
-    }
-    sqlite3_busy_timeout(db_, 2000);
-    bool fresh = !HasMembersTable();
-    const char* schema =
-        "CREATE TABLE IF NOT EXISTS members ("
-        " id TEXT PRIMARY KEY NOT NULL,"
-        " password_hash TEXT NOT NULL,"
-        " name TEXT NOT NULL, phone TEXT NOT NULL, adapter TEXT NOT NULL,"
-        " joined TEXT NOT NULL DEFAULT CURRENT_TIMESTAMP)";
-    if (sqlite3_exec(db_, schema, nullptr, nullptr, nullptr) != SQLITE_OK) {
-      error = "cannot create the members table in " + path;
-      return false;
-    }
-    if (fresh &&
-        Add(kDemoMemberId, kDemoMemberPassword, "데모", "01000000000", "") != AddResult::kAdded) {
-      error = "cannot add the demo member to " + path;
-      return false;
-    }
-    return true;
-  }
-
-  AddResult Add(std::string_view id, std::string_view password, std::string_view name,
-                std::string_view phone, std::string_view adapter) {
-    std::optional<std::string> hash = HashPassword(password);
-    if (!hash) return AddResult::kFailed;
-    std::lock_guard lock(mutex_);
-    Statement s = Prepare(
-        "INSERT INTO members (id, password_hash, name, phone, adapter) SELECT ?, ?, ?, ?, ?"
-        " WHERE NOT EXISTS (SELECT 1 FROM members WHERE id = ?1 COLLATE NOCASE)");
-    if (!s) return AddResult::kFailed;
-    Bind(s.get(), 1, id);
-    Bind(s.get(), 2, *hash);
-    Bind(s.get(), 3, name);
-    Bind(s.get(), 4, phone);
-    Bind(s.get(), 5, adapter);
-    int rc = sqlite3_step(s.get());
-    if (rc == SQLITE_DONE) return sqlite3_changes(db_) == 1 ? AddResult::kAdded : AddResult::kTaken;
-    return (rc & 0xFF) == SQLITE_CONSTRAINT ? AddResult::kTaken : AddResult::kFailed;
-  }
-
-  std::optional<std::string> HashPassword(std::string_view password) const {
-    std::array<char, crypto_pwhash_STRBYTES> out{};
-    unsigned long long ops =
-        cheap_ ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
-    std::size_t mem = cheap_ ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
-    if (crypto_pwhash_str_alg(out.data(), password.data(), password.size(), ops, mem,
-                              crypto_pwhash_ALG_ARGON2ID13) != 0) {
-      return std::nullopt;
-    }
-    return std::string(out.data());
-  }
-
-  // IDs that differ only in letter case name the same member.
-  bool Exists(std::string_view id) {
-    std::lock_guard lock(mutex_);
-    Statement s = Prepare("SELECT 1 FROM members WHERE id = ? COLLATE NOCASE");
-    if (!s) return true;
-    Bind(s.get(), 1, id);
-    return sqlite3_step(s.get()) == SQLITE_ROW;
-  }
-
-  std::optional<std::string> PasswordHash(std::string_view id) {
-    std::lock_guard lock(mutex_);
-    Statement s = Prepare("SELECT password_hash FROM members WHERE id = ?");
-    if (!s) return std::nullopt;
-    Bind(s.get(), 1, id);
-    if (sqlite3_step(s.get()) != SQLITE_ROW) return std::nullopt;
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
-    return text != nullptr ? std::optional<std::string>(text) : std::nullopt;
-  }
-
- private:
-  bool HasMembersTable() {
-    Statement s = Prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'members'");
-    return s && sqlite3_step(s.get()) == SQLITE_ROW;
-  }
-
-  Statement Prepare(const char* sql) {
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) return nullptr;
-    return Statement(s);
-  }
-
-  static void Bind(sqlite3_stmt* s, int index, std::string_view text) {
-    sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-  }
-
-  // Lookups come from the receiving thread, additions from the hashing thread.
-  std::mutex mutex_;
-  sqlite3* db_ = nullptr;
-  bool cheap_ = false;
-};
 
 LoginService::LoginService(LoginServiceOptions options) : options_(std::move(options)) {}
 
@@ -249,9 +130,10 @@ bool LoginService::OpenDatabase() {
     error_ = "libsodium failed to initialise";
     return false;
   }
-  auto store = std::make_unique<MemberStore>();
-  if (!store->Open(options_.databasePath, options_.cheapHashing, error_)) return false;
-  std::optional<std::string> standIn = store->HashPassword("no member has this password");
+  auto store = OpenMemberStore(options_.databasePath, options_.cheapHashing, error_);
+  if (!store) return false;
+  std::optional<std::string> standIn =
+      HashPassword("no member has this password", options_.cheapHashing);
   if (!standIn) {
     error_ = "cannot hash a password";
     return false;
@@ -392,7 +274,7 @@ void LoginService::Hash(std::stop_token stop) {
         next = std::move(knownLane_.front());
         knownLane_.pop_front();
         lock.unlock();
-        SendReply(Finish(next.work), next.address, next.port);
+        Answer(next);
         continue;
       }
       --queued_;
@@ -407,8 +289,23 @@ void LoginService::Hash(std::stop_token stop) {
         turns_.push_back(std::move(turn));
       }
     }
-    SendReply(Finish(next.work), next.address, next.port);
+    Answer(next);
   }
+}
+
+void LoginService::Answer(const Pending& pending) {
+  const std::string reply = Finish(pending.work);
+  if (options_.log) {
+    // "login_ok", "joincl_premember", ...: the reason after them is CP949 text for the member.
+    const std::size_t head = reply.find('_');
+    const std::size_t end = head == std::string::npos ? head : reply.find('_', head + 1);
+    std::array<char, INET_ADDRSTRLEN> text{};
+    const in_addr address{htonl(pending.address)};
+    inet_ntop(AF_INET, &address, text.data(), text.size());
+    options_.log(std::string(pending.work.login ? "login" : "sign-up") + " from " + text.data() +
+                 ": " + reply.substr(0, end));
+  }
+  SendReply(reply, pending.address, pending.port);
 }
 
 bool LoginService::TakeAttempt(std::uint32_t sender, Clock::time_point now) {
@@ -519,7 +416,9 @@ std::string LoginService::Finish(const Work& work) {
     return Reply("login", protocol::status::kAdmitted);
   }
   std::vector<std::string_view> f = *SplitFields(work.body, 1, 6);
-  switch (store_->Add(f[0], f[1], DecodeCp949(f[2]), DecodeCp949(f[3]), DecodeCp949(f[6]))) {
+  const std::optional<std::string> hash = HashPassword(f[1], options_.cheapHashing);
+  if (!hash) return Reply("joincl", protocol::status::kAlreadyMember, kServerTrouble);
+  switch (store_->Add(f[0], *hash, DecodeCp949(f[2]), DecodeCp949(f[3]), DecodeCp949(f[6]))) {
     case MemberStore::AddResult::kAdded:
       return Reply("joincl", protocol::status::kRegistered);
     case MemberStore::AddResult::kTaken:

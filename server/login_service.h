@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -15,10 +16,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "server/member_store.h"
+
 namespace orvane::server {
 
 struct LoginServiceOptions {
-  std::string databasePath = "orvane_members.db";  // created, with the demo member, when absent
+  // An SQLite file or a PostgreSQL URI (see OpenMemberStore); set up with the demo member when
+  // new.
+  std::string databasePath = "orvane_members.db";
   std::string bindAddress = "0.0.0.0";
   std::uint16_t udpPort = 10003;            // 0 picks a free port; Port() tells which
   std::string clientVersion = "Ver.1.0.1";  // any other version is told "VerDiff"
@@ -38,13 +43,9 @@ struct LoginServiceOptions {
   std::size_t hashThreads = 0;  // 0: one per core
   // Libsodium's cheapest Argon2id settings, for tests and fuzzing only.
   bool cheapHashing = false;
+  // Told one line per answered login and sign-up: what, the sender's address, the reply.
+  std::function<void(const std::string&)> log;
 };
-
-// The member seeded into a new database, so a fresh install can log in at once.
-inline constexpr std::string_view kDemoMemberId = "demo1234";
-inline constexpr std::string_view kDemoMemberPassword = "orvane2024";
-
-class MemberStore;
 
 // Login and sign-up over UDP: one reply datagram per well-formed request, none otherwise.
 class LoginService {
@@ -137,6 +138,8 @@ class LoginService {
     std::uint16_t port = 0;
     Work work;
   };
+  // Finishes one queued request, logs it and sends the reply.
+  void Answer(const Pending& pending);
   std::mutex queueMutex_;
   std::condition_variable_any queueReady_;
   std::unordered_map<std::string, std::deque<Pending>> queues_;

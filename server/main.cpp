@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,45 +54,55 @@ int Serve(const ServerOptions& options) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
   std::string error;
-  orvane::server::ContentService content(
-      {options.listen, options.httpPort, options.root, options.EffectiveUpdateDir(), LogLine});
-  if (!content.Bind(error)) {
-    std::fprintf(stderr, "orvane-server: %s\n", error.c_str());
-    return 1;
+  std::optional<orvane::server::ContentService> content;
+  if (options.http) {
+    content.emplace(orvane::server::ContentServiceConfig{
+        options.listen, options.httpPort, options.root, options.EffectiveUpdateDir(), LogLine});
+    if (!content->Bind(error)) {
+      std::fprintf(stderr, "orvane-server: %s\n", error.c_str());
+      return 1;
+    }
+    LogLine(fmt::format("http listening on {}:{} root {}", options.listen, content->port(),
+                        options.root.string()));
   }
-  LogLine(fmt::format("http listening on {}:{} root {}", options.listen, content.port(),
-                      options.root.string()));
 
   // Serving starts at once: the login service takes a while to start (it hashes once).
   std::atomic<bool> failed{false};
   std::vector<std::thread> threads;
-  threads.emplace_back([&content, &failed] {
-    if (!content.Run()) {
-      failed = true;
-      // Wakes the sigwait below so the whole process ends.
-      ::kill(::getpid(), SIGUSR1);
-    }
-  });
+  if (content) {
+    threads.emplace_back([&content, &failed] {
+      if (!content->Run()) {
+        failed = true;
+        // Wakes the sigwait below so the whole process ends.
+        ::kill(::getpid(), SIGUSR1);
+      }
+    });
+  }
 
   orvane::server::LoginServiceOptions loginOptions;
   loginOptions.databasePath = options.database.string();
   loginOptions.bindAddress = options.listen;
   loginOptions.udpPort = static_cast<std::uint16_t>(options.udpPort);
   loginOptions.clientVersion = options.clientVersion;
+  loginOptions.log = LogLine;
   orvane::server::LoginService login(loginOptions);
   if (!login.Start()) {
     std::fprintf(stderr, "orvane-server: %s\n", login.Error().c_str());
-    content.Stop();
+    if (content) content->Stop();
     for (std::thread& t : threads) t.join();
     return 1;
   }
+  // A connection URI may hold a password: it is not printed.
+  const std::string members = orvane::server::IsPostgresLocation(options.database.string())
+                                  ? std::string("in PostgreSQL")
+                                  : options.database.string();
   LogLine(fmt::format("login listening on UDP {}:{} members {}", options.listen, login.Port(),
-                      options.database.string()));
+                      members));
 
   int received = 0;
   sigwait(&signals, &received);
   LogLine(received == SIGUSR1 ? "a service failed; stopping" : "stopping");
-  content.Stop();
+  if (content) content->Stop();
   login.Stop();
   for (std::thread& t : threads) t.join();
   LogLine("stopped");

@@ -47,7 +47,9 @@ const std::vector<OptionEntry>& Entries() {
        }},
       {"--udp-port", "N", "UDP login port (default 10003; 0 picks a free port)",
        [](ServerOptions& o, std::string_view v) { return ParsePort(v, o.udpPort); }},
-      {"--db", "FILE", "member database, created with a demo member (default orvane_members.db)",
+      {"--db", "FILE|URI",
+       "members: an SQLite file or a postgresql:// URI, set up with a demo member when new"
+       " (default orvane_members.db)",
        [](ServerOptions& o, std::string_view v) {
          o.database = v;
          return !v.empty();
@@ -56,6 +58,11 @@ const std::vector<OptionEntry>& Entries() {
        [](ServerOptions& o, std::string_view v) {
          o.clientVersion = v;
          return !v.empty() && v.find(';') == std::string_view::npos;
+       }},
+      {"--no-http", "", "serve logins only (several login services sharing one database)",
+       [](ServerOptions& o, std::string_view) {
+         o.http = false;
+         return true;
        }},
       {"--make-sample", "DIR", "write the sample catalogue into DIR and exit",
        [](ServerOptions& o, std::string_view v) {

@@ -561,17 +561,63 @@ TEST(ChartPaint, NonFiniteValuesNeverBecomeCoordinates) {
   EXPECT_EQ(out.str().find("null"), std::string::npos);
 }
 
-TEST(ChartPaint, ViewPastTheEndIsClamped) {
+TEST(ChartPaint, HugeFiniteValuesAndAHugeViewStayInsideTheClamp) {
   ChartModel chart;
-  chart.series.push_back(Series(SeriesStyle::Line, Months(2000, 10)));
+  chart.settings.singlePane = false;
+  chart.series.push_back(Series(SeriesStyle::Line, Months(2000, 12)));
+  // The lower pane's range comes from highs and lows of 0 .. 10; opens and closes lie 1e300 away.
+  for (SeriesStyle style : {SeriesStyle::Line, SeriesStyle::Candle, SeriesStyle::FlaggedCandle,
+                            SeriesStyle::Band, SeriesStyle::Dots}) {
+    chart.series.push_back(Series(style, {Flat(200001, 5.0), Pt(200002, 1e300, 10, 0, -1e300),
+                                          Pt(200003, -1e300, 10, 0, 1e300), Flat(200004, 5.0)}));
+    chart.series.back().inLowerPane = true;
+  }
+  constexpr double kLimit = 1e6;  // the pixel clamp of the geometry
+  constexpr int kMax = std::numeric_limits<int>::max();
+  for (const ChartView view :
+       {ChartView{11, 12, 0}, ChartView{kMax, kMax, 0}, ChartView{kMax - 1, kMax - 1, 1}}) {
+    chart.view = view;
+    for (const CanvasOp& op : Paint(chart)) {
+      for (const CanvasPoint& p : op.points) {
+        ASSERT_LE(std::abs(p.x), kLimit) << op.text;
+        ASSERT_LE(std::abs(p.y), kLimit) << op.text;
+      }
+      for (const int edge : {op.rect.left, op.rect.top, op.rect.left + op.rect.width,
+                             op.rect.top + op.rect.height}) {
+        ASSERT_LE(std::abs(edge), kLimit);
+      }
+      ASSERT_LE(op.radius, kLimit);
+      ASSERT_LE(op.pen.width, kLimit);
+    }
+  }
+}
+
+TEST(ChartPaint, ViewPastTheEndIsClamped) {
+  const ColorRef line = Rgb(7, 7, 7);
+  ChartModel chart;
+  chart.series.push_back(Series(SeriesStyle::Line, Months(2000, 10), line));
   chart.series.push_back(Series(SeriesStyle::Candle, Months(2000, 4)));
   chart.series.back().showTwoYearLink = true;
+  // Thirty places from index 5: only points 5 .. 9 of the line exist, at d = (1000 - 20 - 20) / 31.
   chart.view = ChartView{40, 30, 5};
-  const auto ops = Paint(chart);
+  auto ops = Paint(chart);
   EXPECT_EQ(chart.series[0].points.size(), 10u);
-  EXPECT_FALSE(ops.empty());
+  std::vector<CanvasOp> polylines;
+  for (const CanvasOp& op : OfKind(ops, CanvasOpKind::Polyline)) {
+    if (op.pen.color == line) polylines.push_back(op);
+  }
+  ASSERT_EQ(polylines.size(), 1u);
+  std::vector<double> xs;
+  for (const CanvasPoint& p : polylines[0].points) xs.push_back(p.x);
+  EXPECT_EQ(xs, (std::vector<double>{30, 61, 92, 123, 154}));
+  // The candles end before index 5: none is drawn.
+  EXPECT_TRUE(LinesOfColor(ops, Rgb(255, 0, 0)).empty());
+  EXPECT_TRUE(LinesOfColor(ops, Rgb(0, 0, 255)).empty());
+  // A negative view is an empty one: no stroke of the line.
   chart.view = ChartView{9, -3, -2};
-  EXPECT_FALSE(Paint(chart).empty());
+  for (const CanvasOp& op : OfKind(Paint(chart), CanvasOpKind::Polyline)) {
+    EXPECT_NE(op.pen.color, line);
+  }
 }
 
 TEST(ChartPaint, CutIsDestructiveAndAnEmptySeriesStopsThePaint) {
@@ -697,10 +743,55 @@ TEST(RecordingCanvas, WritesOneJsonObjectPerOp) {
 
 TEST(ChartPaint, MonthlySampleDrawsEveryPart) {
   ChartModel chart;
-  testing::FillMonthlyChart(chart, 600);
-  RecordingCanvas canvas;
-  ASSERT_TRUE(PaintChart(chart, canvas, 1900, 980, ChartResources{}));
-  EXPECT_GT(canvas.Ops().size(), 2000u);
+  testing::FillMonthlyChart(chart, 600);  // 1975.01 .. 2024.12, 600 points in view
+  const auto g = ChartGeometry::Compute(chart.series, chart.settings, chart.view, 1900, 980);
+  const auto ops = Paint(chart, 1900, 980);
+  ASSERT_GE(ops.size(), 2u);
+  EXPECT_EQ(ops[1].kind, CanvasOpKind::FillRect);
+  EXPECT_EQ(ops[1].rect, (CanvasRect{0, 0, 1900, 980}));
+  const auto texts = Texts(ops);
+  const auto drawn = [&texts](const std::string& t) {
+    return std::find(texts.begin(), texts.end(), t) != texts.end();
+  };
+  EXPECT_TRUE(drawn(chart.settings.title));
+  EXPECT_TRUE(drawn(chart.settings.subtitle));
+  for (int year = 1975; year <= 2020; year += 5) EXPECT_TRUE(drawn(std::to_string(year)));
+  for (const ChartPoint& p : chart.series[0].points) {
+    for (const std::string& label : {p.upperLabel, p.lowerLabel}) {
+      if (!label.empty()) {
+        EXPECT_TRUE(drawn(label)) << p.date;
+      }
+    }
+  }
+  // Each of the six means is one stroke over the main pane.
+  for (ColorRef mean : {Rgb(255, 153, 0), Rgb(153, 204, 0), Rgb(255, 153, 204), Rgb(0, 204, 255),
+                        Rgb(255, 204, 0), Rgb(150, 150, 255)}) {
+    std::vector<CanvasOp> strokes;
+    for (const CanvasOp& op : OfKind(ops, CanvasOpKind::Polyline)) {
+      if (op.pen.color == mean) strokes.push_back(op);
+    }
+    ASSERT_EQ(strokes.size(), 1u) << mean;
+    for (const CanvasPoint& p : strokes[0].points) {
+      EXPECT_GE(p.y, g.mainPane.top);
+      EXPECT_LE(p.y, g.mainPane.bottom);
+    }
+  }
+  // A wick and a body for every month: the volume candles in the lower pane, the yearly ones.
+  const auto lines = [&ops](ColorRef up, ColorRef down) {
+    auto both = LinesOfColor(ops, up);
+    for (const CanvasOp& op : LinesOfColor(ops, down)) both.push_back(op);
+    return both;
+  };
+  const auto volume = lines(Rgb(255, 153, 205), Rgb(153, 204, 0));
+  EXPECT_EQ(volume.size(), 1200u);
+  for (const CanvasOp& op : volume) {
+    for (const CanvasPoint& p : op.points) {
+      EXPECT_GE(p.y, g.lowerPane.top);
+      EXPECT_LE(p.y, g.lowerPane.bottom);
+    }
+  }
+  EXPECT_EQ(lines(Rgb(255, 255, 0), Rgb(0, 255, 255)).size(), 1200u);
+  EXPECT_GE(lines(Rgb(255, 0, 0), Rgb(0, 0, 255)).size(), 1200u);
 }
 
 }  // namespace

@@ -307,30 +307,34 @@ TEST(RangeSearchChart, MeansReachBeforeFromYearAndCompanionStaysBelowTheFloor) {
 }
 
 TEST(RangeSearchChart, SwingWindowScalesWithThePoints) {
-  std::mt19937 rng(3);
-  std::uniform_real_distribution<double> step(-1.0, 1.0);
-  double level = 100.0;
-  std::vector<double> closes;
-  for (int i = 0; i < 600; ++i) closes.push_back(level += step(rng));
-  PipelineInputs in = Inputs(test::Months(1950, 1, 600, [&](int i) { return closes[i]; }), 4);
-  in.scaleChoice = kScaleArith;
-  ChartModel chart;
-  BuildRangeSearchChart(in, chart);
-
-  const auto labelsWith = [&](int window) {
-    ChartSeries s = chart.series[0];
-    for (ChartPoint& p : s.points) p.upperLabel.clear(), p.lowerLabel.clear();
-    SetSwingLabels(s, window, SwingKind::NonStrict);
+  // A slow rise from January 1950 with two spikes: 150 in month 100, 200 in month 100 + gap. A
+  // spike lifts the highs of its month and of the next (which opens at it); of the two tied
+  // months the later keeps the label. The first spike keeps its own month's label only when the
+  // second lies exactly one window on: nearer, it is beaten; further, its next month wins.
+  const auto peaks = [](int months, int gap) {
+    PipelineInputs in =
+        Inputs(test::Months(1950, 1, months,
+                            [gap](int i) {
+                              return i == 100 ? 150.0 : i == 100 + gap ? 200.0 : i * 0.001;
+                            }),
+               4);
+    in.scaleChoice = kScaleArith;
+    ChartModel chart;
+    BuildRangeSearchChart(in, chart);
     std::vector<std::string> labels;
-    for (const ChartPoint& p : s.points) labels.push_back(p.upperLabel + "|" + p.lowerLabel);
+    for (const ChartPoint& p : chart.series[0].points) {
+      EXPECT_EQ(p.lowerLabel, "");  // the lows only rise
+      if (!p.upperLabel.empty()) labels.push_back(p.upperLabel);
+    }
     return labels;
   };
-  std::vector<std::string> got;
-  for (const ChartPoint& p : chart.series[0].points)
-    got.push_back(p.upperLabel + "|" + p.lowerLabel);
-  EXPECT_EQ(got, labelsWith(12));
-  EXPECT_NE(got, labelsWith(11));
-  EXPECT_NE(got, labelsWith(13));
+  using Labels = std::vector<std::string>;
+  // 600 months: a window of 12.
+  EXPECT_EQ(peaks(600, 12), (Labels{"58-05", "59-06", "99-12"}));
+  EXPECT_EQ(peaks(600, 11), (Labels{"59-05", "99-12"}));
+  EXPECT_EQ(peaks(600, 13), (Labels{"58-06", "59-07", "99-12"}));
+  // 300 months: a window of 6.
+  EXPECT_EQ(peaks(300, 6), (Labels{"58-05", "58-12", "74-12"}));
 }
 
 TEST(Dispatch, ModesNotBuiltLeaveTheChartAlone) {

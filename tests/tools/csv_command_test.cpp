@@ -1,9 +1,11 @@
 #include "tools/orvane_chart/csv_command.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -114,6 +116,25 @@ TEST(CsvCommand, LogScaleGivesTheRealValuesBack) {
     // Momentum is drawn unscaled under either scale.
     EXPECT_EQ(log[i][coppock], arith[i][coppock]);
   }
+}
+
+TEST(CsvCommand, AFailedWriteIsReportedAndLeavesNoFile) {
+  const fs::path out = fs::path(ORVANE_BINARY_DIR) / "csv_command_failed_write.csv";
+  Invocation invocation;
+  invocation.file = kSample.string();
+  invocation.values["--csv"] = out.string();
+  // A file size limit makes the write fail part way, as a full disk would.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int status = CsvCommand().run(invocation);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(status, kExitFailure);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 }  // namespace

@@ -78,11 +78,11 @@ double InkShare(const QImage& image) {
 
 class RenderEveryMode : public ::testing::TestWithParam<int> {};
 
-// Every mode built so far draws a chart, not a blank or empty frame, from a sample series.
+// Every mode draws a chart, not a blank or empty frame, from a sample series.
 TEST_P(RenderEveryMode, SampleSeriesToPng) {
   orvane::testing::EnsureQApplication();
   const int mode = GetParam();
-  if (mode != 0 && !IsModeBuilt(mode)) GTEST_SKIP() << "mode " << mode << " has no pipeline yet";
+  EXPECT_TRUE(mode == 0 || IsModeBuilt(mode));
   const std::string png = (OutDir() / ("mode" + std::to_string(mode) + ".png")).string();
   Invocation invocation;
   invocation.file = std::string(ORVANE_TEST_DATA_DIR) + "/samples/10001.txt";

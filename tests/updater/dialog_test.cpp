@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "fakes.h"
 #include "updater/zentrel_dlg.h"
@@ -142,11 +143,16 @@ TEST_F(DialogTest, CancelWhileWaitingClosesAndStartsNothing) {
 }
 
 TEST_F(DialogTest, CancelBeforeTheTimerStartsNoWorker) {
-  services.startDelayMs = 50;
+  services.startDelayMs = 3'600'000;
   CVS_ZentrelDlg dialog(services);
   dialog.show();
+  auto* timer = dialog.findChild<QTimer*>(QString::number(CVS_ZentrelDlg::kStartTimerId));
+  ASSERT_NE(timer, nullptr);
+  EXPECT_TRUE(timer->isActive());
   QTest::mouseClick(dialog.cancelButton(), Qt::LeftButton);
-  QTest::qWait(100);
+  // Stopped, so the expiry that would start the worker never comes.
+  EXPECT_FALSE(timer->isActive());
+  QCoreApplication::processEvents();
   EXPECT_FALSE(dialog.workerStarted());
   EXPECT_TRUE(started.isEmpty());
 }

@@ -120,6 +120,29 @@ TEST(ManifestTest, OnlyProgramsForThisMachineRun) {
   EXPECT_FALSE(RunsOnThisMachine(elf.substr(0, 20)));
 }
 
+// The local file system whose final rename can be made to fail.
+class FaultyFiles final : public LocalFileSystem {
+ public:
+  bool Install(const fs::path& from, const fs::path& to, bool executable) override {
+    return !failInstall && LocalFileSystem::Install(from, to, executable);
+  }
+  bool failInstall = false;
+};
+
+// Cancel pressed the moment the signature is asked for.
+class StopAtSignature final : public HttpClient {
+ public:
+  StopAtSignature(HttpClient& inner, std::stop_source& stop) : inner_(inner), stop_(stop) {}
+  std::unique_ptr<HttpStream> Open(const std::string& url, std::stop_token token) override {
+    if (url.ends_with(".sig")) stop_.request_stop();
+    return inner_.Open(url, token);
+  }
+
+ private:
+  HttpClient& inner_;
+  std::stop_source& stop_;
+};
+
 class UpdaterTest : public ::testing::Test {
  protected:
   UpdaterTest() {
@@ -151,7 +174,7 @@ class UpdaterTest : public ::testing::Test {
   TempDir dir;
   UpdaterConfig config;
   std::unique_ptr<FakeHttp> http = std::make_unique<FakeHttp>();
-  LocalFileSystem files;
+  FaultyFiles files;
   RecordingSink sink;
   std::stop_source stop;
 };
@@ -256,6 +279,21 @@ TEST_F(UpdaterTest, OnlyTheSignedBytesOfAProgramForThisMachineInstall) {
   Offer(FakeResponse::Body(body), body);
   EXPECT_EQ(Run(), UpdateOutcome::kInstalled);
   EXPECT_EQ(ReadText(Program()), body);
+}
+
+TEST_F(UpdaterTest, AFailedInstallOrAStopAtTheSignatureLeavesTheFolderAsItWas) {
+  const std::string body = ProgramBytes(4000);
+  Offer(FakeResponse::Body(body), body);
+  const auto before = Snapshot(dir.path());
+  files.failInstall = true;
+  EXPECT_EQ(Run(), UpdateOutcome::kFailed);
+  EXPECT_EQ(Snapshot(dir.path()), before);
+  files.failInstall = false;
+  StopAtSignature stopping(*http, stop);
+  Updater updater(config, stopping, nullptr, files, sink);
+  EXPECT_EQ(updater.Run(stop.get_token()).outcome, UpdateOutcome::kStopped);
+  EXPECT_EQ(Snapshot(dir.path()), before);
+  EXPECT_EQ(http->Requests(Url("Orvane")), 0);
 }
 
 TEST_F(UpdaterTest, WithoutAKeyOrAWritableFolderNothingIsFetched) {

@@ -131,9 +131,12 @@ TEST_F(MenuDlgTest, ClicksOnTabRegionDistrictAndSeriesRow) {
   EXPECT_EQ(opened, std::vector<std::string>{url});
   EXPECT_EQ(dlg->SeriesUrlEdit()->text().toStdString(), url);
   EXPECT_EQ(Back(14, 3), QColor(240, 240, 150));
-  // Signed numbers of the sign columns in red or blue.
-  const QColor sign = View()->model()->index(14, 7).data(Qt::ForegroundRole).value<QColor>();
-  EXPECT_TRUE(sign == QColor(255, 0, 0) || sign == QColor(0, 0, 255));
+  // Signed numbers of the sign columns: the row's -0.0014 in blue, its 0.0220 in red.
+  const auto colour = [this](int column) {
+    return View()->model()->index(14, column).data(Qt::ForegroundRole).value<QColor>();
+  };
+  EXPECT_EQ(colour(7), QColor(0, 0, 255));
+  EXPECT_EQ(colour(8), QColor(255, 0, 0));
 
   // Down moves to the next series row; Enter and Escape do nothing.
   QTest::keyClick(View(), Qt::Key_Down);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ struct Harness {
   std::map<std::string, std::string> files;  // path under the base -> body
   std::vector<std::string> fetched;
   std::vector<std::string> opened;
+  std::function<void()> whileOpening;
   MenuGrid grid{Callbacks()};
 
   MenuCallbacks Callbacks() {
@@ -37,6 +39,7 @@ struct Harness {
     };
     c.openDataUrl = [this](const std::string& url) {
       opened.push_back(url.substr(std::string(kBase).size()));
+      if (whileOpening) whileOpening();
     };
     return c;
   }
@@ -192,12 +195,32 @@ TEST(MenuListFormat, HostileTextNeverBreaksTheGrid) {
       h.grid.ColoursOf(r, k);
     }
   }
-  // Clicks and keys anywhere, inside and outside the grid.
-  for (int r = -1; r < 8; ++r) {
-    for (int k = -1; k <= kGridColumns; ++k) h.grid.OnCellClicked(r, k);
+  // Clicks outside the grid change nothing.
+  const GridCell selected = h.grid.SelectedCell();
+  const std::vector<std::string> fetched = h.fetched;
+  for (int k = -1; k <= kGridColumns; ++k) {
+    h.grid.OnCellClicked(-1, k);
+    h.grid.OnCellClicked(h.grid.RowCount(), k);
   }
+  for (int r = 0; r < h.grid.RowCount(); ++r) {
+    h.grid.OnCellClicked(r, -1);
+    h.grid.OnCellClicked(r, kGridColumns);
+  }
+  EXPECT_EQ(h.grid.SelectedCell(), selected);
+  EXPECT_EQ(h.fetched, fetched);
+  EXPECT_TRUE(h.opened.empty());
+  // Inside it, the tab cell of the first row asks for a list that is not there: the grid
+  // empties, nothing opens, and keys then do nothing.
+  for (int r = 0; r < h.grid.RowCount(); ++r) {
+    for (int k = 0; k < kGridColumns; ++k) h.grid.OnCellClicked(r, k);
+  }
+  EXPECT_EQ(h.grid.RowCount(), 0);
+  EXPECT_TRUE(h.opened.empty());
+  const std::size_t lists = h.fetched.size();
   h.grid.OnKey(MenuKey::Up);
   h.grid.OnKey(MenuKey::Down);
+  EXPECT_EQ(h.fetched.size(), lists);
+  EXPECT_TRUE(h.opened.empty());
 }
 
 TEST(MenuColours, LevelCellsHeadingsAndSignedNumbers) {
@@ -326,6 +349,36 @@ TEST(MenuRotation, PeriodFloorsAndSpinner) {
   EXPECT_EQ(SpinPeriod("1", 1), "2");
   EXPECT_EQ(SpinPeriod("2147483647", 1), "2147483647");
   EXPECT_EQ(SpinPeriod("x", -1), "1");
+}
+
+TEST(MenuRotation, AStopDuringAStepWinsAndStartWhileRunningIsIgnored) {
+  struct : RotationTimer {
+    void Start(std::chrono::milliseconds) override { ++starts; }
+    void Stop() override {}
+    int starts = 0;
+  } timer;
+  Harness h;
+  h.grid.SetHomeState(kBase);
+  std::vector<std::string> index(9, ";");
+  index[0] = ";아파트지수;섹터지수";
+  index.insert(index.end(), {";1;전국;1;2;3;4;5;6;10001", ";2;서울;1;2;3;4;5;6;10002",
+                             ";3;부산;1;2;3;4;5;6;10003"});
+  h.files["/1010018.txt"] = ListFile(index);
+  h.Load("/1010018.txt");
+  MenuRotation rotation(h.grid, timer, {});
+  rotation.Start("1");
+  rotation.Start("1");
+  EXPECT_EQ(timer.starts, 1);
+  // Row 9 is selected on loading: the first step opens row 10.
+  rotation.OnTick("1");
+  EXPECT_EQ(h.opened, std::vector<std::string>{"/10002.txt"});
+  EXPECT_EQ(timer.starts, 2);
+  // The next step opens a series; Stop is pressed while it loads.
+  h.whileOpening = [&rotation] { rotation.Stop(); };
+  rotation.OnTick("1");
+  EXPECT_EQ(h.opened.back(), "/10003.txt");
+  EXPECT_FALSE(rotation.Running());
+  EXPECT_EQ(timer.starts, 2);
 }
 
 }  // namespace

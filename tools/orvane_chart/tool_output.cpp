@@ -1,5 +1,7 @@
 #include "tools/orvane_chart/tool_output.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -69,10 +71,18 @@ int WriteOutputStream(const Invocation& invocation,
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
   std::unique_ptr<std::FILE, Closer> file(std::fopen(invocation.outPath.c_str(), "wb"));
+  struct stat opened {};
+  const bool regular =
+      file && ::fstat(::fileno(file.get()), &opened) == 0 && S_ISREG(opened.st_mode);
   bool ok = file && written(file.get()) && !std::ferror(file.get());
-  const int error = errno;
-  if (file) ok = std::fclose(file.release()) == 0 && ok;
+  int error = errno;
+  if (file && std::fclose(file.release()) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
   if (!ok) {
+    // A file cut short would pass for a whole one. Devices and pipes are left alone.
+    if (regular) std::remove(invocation.outPath.c_str());
     std::fprintf(stderr, "orvane-chart: cannot write %s: %s\n", invocation.outPath.c_str(),
                  std::strerror(error));
     return kExitFailure;
