@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,11 +67,12 @@ int Content(const std::string& host, const fs::path& dir) {
   return records > 0 && rows > 0 ? 0 : 1;
 }
 
-std::optional<orvane::app::UdpTransport> Transport(const std::string& host, std::string_view port) {
-  std::optional<orvane::app::UdpTransport> transport(std::in_place);
-  if (!transport->SocketOk() || !transport->Resolve(host, static_cast<std::uint16_t>(std::stoi(
-                                                              std::string(port))))) {
-    return std::nullopt;
+std::unique_ptr<orvane::app::UdpTransport> Transport(const std::string& host,
+                                                     std::string_view port) {
+  auto transport = std::make_unique<orvane::app::UdpTransport>();
+  const int number = std::stoi(std::string(port));
+  if (!transport->SocketOk() || !transport->Resolve(host, static_cast<std::uint16_t>(number))) {
+    return nullptr;
   }
   transport->SetReceiveTimeout(orvane::protocol::kReceiveTimeout);
   return transport;

@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "data/series_reader.h"
@@ -41,20 +43,18 @@ int RunJson(const Invocation& invocation) {
   if (const int status = LoadChartInputs(invocation, mode, in, table); status != kExitOk) {
     return status;
   }
-  std::array<ChartModel, kDashboardChartCount> models;
-  DashboardCharts charts;
-  for (std::size_t i = 0; i < models.size(); ++i) {
-    models[i].Attach();
-    charts[i] = &models[i];
-  }
-  const std::array<const ChartModel*, kDashboardChartCount> all = {&models[0], &models[1],
-                                                                   &models[2]};
-  std::span<const ChartModel* const> dumped(all.data(), 1);
+  ChartModel single;
+  single.Attach();
+  const ChartModel* first = &single;
+  std::span<const ChartModel* const> dumped(&first, 1);
+  std::optional<DashboardModels> dashboard;
+  std::array<const ChartModel*, kDashboardChartCount> all{};
   if (mode == static_cast<int>(ChartMode::Dashboard)) {
-    PrepareDashboardCharts(charts);
-    BuildDashboard(table, DashboardInputsOf(in), charts);
+    dashboard.emplace();
+    BuildDashboard(table, DashboardInputsOf(in), dashboard->charts);
+    all = {&dashboard->models[0], &dashboard->models[1], &dashboard->models[2]};
     dumped = all;
-  } else if (!BuildChart(mode, in, models[0])) {
+  } else if (!BuildChart(mode, in, single)) {
     return WriteOutput(invocation, "null\n");
   }
   // The dump shows the inputs as given; the records are no longer needed.
