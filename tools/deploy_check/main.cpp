@@ -1,6 +1,5 @@
 // orvane-deploy-check: the client's and Zentrel's own code run against a deployment, one check
 // per call, for scripts/test-deploy. Prints one line; exits 0 when the check passed.
-#include <fmt/format.h>
 
 #include <chrono>
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include "app/login_flow.h"
 #include "app/udp_transport.h"
 #include "data/catalogue.h"
+#include "data/content_host.h"
 #include "data/data_table.h"
 #include "data/fetch.h"
 #include "data/series_reader.h"
@@ -43,11 +43,14 @@ std::string ReadWhole(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// A series and a menu list through the content host, read as the client reads them.
+// The home series and menu list through the content host, as the client fetches them at
+// start-up, read as it reads them.
 int Content(const std::string& host, const fs::path& dir) {
+  const auto contentHost = orvane::ParseHostPort(host, 80);
+  if (!contentHost) return Usage();
+  const std::string base = orvane::DataBaseUrl(*contentHost);
   const std::string cache = dir.string() + "/";
-  const std::string series = orvane::SeriesPath("10001");
-  if (orvane::FetchFile(fmt::format("http://{}/{}", host, series), "series.txt", cache) !=
+  if (orvane::FetchFile(base + std::string(orvane::kHomeSeriesFile), "series.txt", cache) !=
       orvane::FetchResult::Ok) {
     std::puts("content: the series could not be fetched");
     return 1;
@@ -55,15 +58,13 @@ int Content(const std::string& host, const fs::path& dir) {
   orvane::DataTable table;
   const bool loaded = orvane::LoadDataFile(table, dir / "series.txt");
   const std::size_t records = loaded ? orvane::LoadRecords(table).records.size() : 0;
-  const std::string menu = orvane::AllMenuListPaths().front();
-  if (orvane::FetchFile(fmt::format("http://{}/{}", host, menu), "menu.txt", cache) !=
+  if (orvane::FetchFile(base + std::string(orvane::kHomeListFile), "menu.txt", cache) !=
       orvane::FetchResult::Ok) {
     std::puts("content: the menu list could not be fetched");
     return 1;
   }
   const std::size_t rows = orvane::views::ReadListFile(ReadWhole(dir / "menu.txt")).size();
-  std::printf("content: series %s %zu records, menu list %s %zu rows\n", series.c_str(), records,
-              menu.c_str(), rows);
+  std::printf("content: home series %zu records, home menu list %zu rows\n", records, rows);
   return records > 0 && rows > 0 ? 0 : 1;
 }
 
