@@ -47,12 +47,12 @@ bool CostlyRanges(std::string_view value) {
   std::size_t count = 0;
   while (!value.empty()) {
     const std::size_t comma = value.find(',');
-    const std::string_view spec = Trim(value.substr(0, comma));
+    const std::string_view range = Trim(value.substr(0, comma));
     value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
     if (++count > kMaxRanges) return true;
-    const std::size_t dash = spec.find('-');
+    const std::size_t dash = range.find('-');
     if (dash == std::string_view::npos) return false;
-    const std::string_view from = spec.substr(0, dash), to = spec.substr(dash + 1);
+    const std::string_view from = range.substr(0, dash), to = range.substr(dash + 1);
     if (from.empty()) {
       // A suffix range may cover any other range of the file.
       if (!Number(to)) return false;
