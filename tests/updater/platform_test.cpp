@@ -37,14 +37,18 @@ class Xvfb {
       ::_exit(127);
     }
     ::close(fds[1]);
-    char digits[16] = {};
-    ssize_t n = 0;
-    // Children of other tests ending meanwhile interrupt the wait.
-    do {
-      n = pid_ > 0 ? ::read(fds[0], digits, sizeof digits - 1) : 0;
-    } while (n < 0 && errno == EINTR);
+    // Xvfb writes the number and its newline in two writes: read up to the newline, or the
+    // second write would find the pipe closed and end the server.
+    std::string number;
+    char c = 0;
+    while (pid_ > 0 && number.size() < 16) {
+      const ssize_t n = ::read(fds[0], &c, 1);
+      if (n < 0 && errno == EINTR) continue;  // children of other tests ending meanwhile
+      if (n <= 0 || c == '\n') break;
+      number += c;
+    }
     ::close(fds[0]);
-    if (n > 1) name_ = ":" + std::string(digits, static_cast<size_t>(n - 1));
+    if (c == '\n' && !number.empty()) name_ = ":" + number;
   }
   ~Xvfb() {
     if (pid_ <= 0) return;
