@@ -86,10 +86,10 @@ std::vector<PendingText> PlaceLabels(std::vector<PendingText> labels, Canvas& me
 
 void LabelLayer::DrawLabels(const CanvasRect& bounds, int middleY) {
   target_.SetClip(std::nullopt);
-  for (const PendingText& t : PlaceLabels(std::move(pending_), target_, bounds, middleY)) {
-    target_.Text(t.anchor, t.text, t.font, t.color, t.align);
-  }
+  const std::vector<PendingText> placed =
+      PlaceLabels(std::move(pending_), target_, bounds, middleY);
   pending_.clear();
+  for (const PendingText& t : placed) target_.Text(t.anchor, t.text, t.font, t.color, t.align);
 }
 
 }  // namespace orvane

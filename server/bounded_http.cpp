@@ -180,7 +180,7 @@ struct BoundedHttpServer::Waiting {
   bool withWorker = false;
 };
 
-BoundedHttpServer::BoundedHttpServer(HttpLimits limits) : limits_(limits) {
+BoundedHttpServer::BoundedHttpServer(const HttpLimits& limits) : limits_(limits) {
   limits_.maxConnections = std::min(limits_.maxConnections, DescriptorRoom());
   wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }

@@ -32,7 +32,7 @@ struct HttpLimits {
 // bounded in total and per address. Workers only answer complete requests.
 class BoundedHttpServer : public httplib::Server {
  public:
-  explicit BoundedHttpServer(HttpLimits limits);
+  explicit BoundedHttpServer(const HttpLimits& limits);
   ~BoundedHttpServer() override;
 
   // Serves on the socket bound by bind_to_port or bind_to_any_port until Shutdown().

@@ -105,6 +105,7 @@ class PostgresMemberStore final : public MemberStore {
   Result Query(const char* sql, std::initializer_list<std::string_view> params) {
     std::vector<std::string> owned(params.begin(), params.end());
     std::vector<const char*> values;
+    values.reserve(owned.size());
     for (const std::string& p : owned) values.push_back(p.c_str());
     for (int attempt = 0; attempt < 2; ++attempt) {
       Result r(PQexecParams(conn_.get(), sql, static_cast<int>(values.size()), nullptr,
