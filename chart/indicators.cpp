@@ -245,4 +245,41 @@ void ComputeIchimokuOnCloses(std::vector<DataRecord>& work) {
 
 void ComputeIchimokuOnHighsLows(std::span<DataRecord> work) { IchimokuPass(work, kHigh, kLow, 12); }
 
+void ComputeRunningMeans(std::span<DataRecord> work, std::span<const MeanWindow> windows) {
+  for (const MeanWindow& w : windows) {
+    if (w.months < 1) continue;
+    const std::size_t months = static_cast<std::size_t>(w.months);
+    // Finite closes are kept as a running sum; non-finite ones are counted so that a single
+    // -inf or NaN spoils only the means whose window holds it (a plain running sum would turn
+    // every later mean into NaN once the -inf leaves the window).
+    double sum = 0.0;
+    std::size_t nans = 0, posInfs = 0, negInfs = 0;
+    auto account = [&](double c, int sign) {
+      if (std::isnan(c)) {
+        nans += sign;
+      } else if (std::isinf(c)) {
+        (c > 0 ? posInfs : negInfs) += sign;
+      } else if (sign > 0) {
+        sum += c;
+      } else {
+        sum -= c;
+      }
+    };
+    for (std::size_t i = 0; i < work.size(); ++i) {
+      account(work[i].v[kClose], 1);
+      if (i >= months) account(work[i - months].v[kClose], -1);
+      const double count = static_cast<double>(std::min(i + 1, months));
+      double mean = sum / count;
+      if (nans > 0 || (posInfs > 0 && negInfs > 0)) {
+        mean = std::numeric_limits<double>::quiet_NaN();
+      } else if (posInfs > 0) {
+        mean = std::numeric_limits<double>::infinity();
+      } else if (negInfs > 0) {
+        mean = -std::numeric_limits<double>::infinity();
+      }
+      work[i].v[w.slot] = mean;
+    }
+  }
+}
+
 }  // namespace orvane

@@ -89,4 +89,18 @@ void ComputeIchimokuOnCloses(std::vector<DataRecord>& work);
 // Ichimoku values on highs and lows over the already extended list, into the same slots.
 void ComputeIchimokuOnHighsLows(std::span<DataRecord> work);
 
+// Running means of the close live over further values 1 to 10: mean k sits at v[22 + k].
+constexpr int MeanSlot(int k) { return FurtherValue(1) + k; }
+
+struct MeanWindow {
+  int slot;    // target slot in v
+  int months;  // window length in records
+};
+// Means of the closes over the last `months` records of each window (fewer at the left edge),
+// divided by the number of closes summed. Unlike the other values these are plain means of the
+// working closes and keep their non-finite results: a close without a logarithm (-inf, NaN)
+// makes the means whose window holds it -inf, +inf or NaN, and only those. A window shorter
+// than one record writes nothing.
+void ComputeRunningMeans(std::span<DataRecord> work, std::span<const MeanWindow> windows);
+
 }  // namespace orvane

@@ -75,18 +75,19 @@ const std::array<SeriesRow, 21>& BollingerSeries() {
       PriceLine(IndicatorLine(kBollingerMean), kBollingerGreen, "Bollinger 중심선", 3),
       PriceLine(IndicatorLine(kBollingerUpper), kBollingerGreen, "Bollinger 상단", 2),
       PriceLine(IndicatorLine(kBollingerLower), kBollingerGreen, "Bollinger 하단", 2),
-      HalfBand(kBollingerUpper, Rgb(255, 255, 0)),
-      HalfBand(kBollingerLower, Rgb(0, 255, 255)),
       Momentum(SeriesStyle::Line, Rgb(0, 128, 0), 3, false, IndicatorLine(kCoppock), "Coppock"),
-      Momentum(SeriesStyle::Line, kBlack, 1, true, Level(kCoppockBase), "Coppock 기준"),
-      Momentum(SeriesStyle::Band, Rgb(102, 255, 51), 1, true,
-               BandAboveLevel(kCoppock, kCoppockBase)),
-      Momentum(SeriesStyle::Band, Rgb(255, 100, 20), 1, true,
-               BandBelowLevel(kCoppock, kCoppockBase)),
       Momentum(SeriesStyle::Line, Rgb(255, 0, 255), 3, false, IndicatorLine(kSonar), "Sonar"),
       Momentum(SeriesStyle::Line, kBlack, 1, true, Level(kSonarBase), "Sonar 기준"),
-      Momentum(SeriesStyle::Band, Rgb(255, 153, 205), 1, true, BandAboveLevel(kSonar, kSonarBase)),
+      Momentum(SeriesStyle::Line, kBlack, 1, true, Level(kCoppockBase), "Coppock 기준"),
+      // The bands last, so that they are drawn first, under the lines.
       Momentum(SeriesStyle::Band, kBlack, 1, true, BandBelowLevel(kSonar, kSonarBase)),
+      Momentum(SeriesStyle::Band, Rgb(255, 153, 205), 1, true, BandAboveLevel(kSonar, kSonarBase)),
+      Momentum(SeriesStyle::Band, Rgb(255, 100, 20), 1, true,
+               BandBelowLevel(kCoppock, kCoppockBase)),
+      Momentum(SeriesStyle::Band, Rgb(102, 255, 51), 1, true,
+               BandAboveLevel(kCoppock, kCoppockBase)),
+      HalfBand(kBollingerLower, Rgb(0, 255, 255)),
+      HalfBand(kBollingerUpper, Rgb(255, 255, 0)),
   }};
   return rows;
 }
@@ -102,16 +103,13 @@ void BuildBollingerChart(const PipelineInputs& in, ChartModel& chart) {
     Log10Slots(work, kLogPrices);
     Log10IndicatorSlots(work, kLogIndicators);
   }
-  RunningMeans(work, kMonthMeans);
+  ComputeRunningMeans(work, kMonthMeans);
   ApplyChartProperties(chart, in.header, Legends{.momentum = true}, 0.8);
 
   auto lock = BeginSeries(chart);
   const RangeFilter range{in.fromYear};
   ScaleMomentum(work, [range](const DataRecord& r) { return range.Passes(r); });
   AppendSeriesTable(chart, BollingerSeries(), work, range, {9, SwingKind::Strict});
-  MoveBandsToEnd(chart.series);
-  // The Coppock base line goes after the two Sonar lines.
-  MoveSeries(chart.series, 12, 14);
   FinishChart(chart, std::move(lock), in.toYear);
 }
 

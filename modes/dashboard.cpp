@@ -108,9 +108,9 @@ DashboardLists ReadDashboardLists(const DataTable& table, int scaleChoice) {
     for (auto* list : {&lists.monthly, &lists.quarterly, &lists.yearly})
       Log10Slots(*list, kLogSlots);
   }
-  RunningMeans(lists.monthly, kMonthMeans);
-  RunningMeans(lists.quarterly, kQuarterMeans);
-  RunningMeans(lists.yearly, kYearMeans);
+  ComputeRunningMeans(lists.monthly, kMonthMeans);
+  ComputeRunningMeans(lists.quarterly, kQuarterMeans);
+  ComputeRunningMeans(lists.yearly, kYearMeans);
   return lists;
 }
 

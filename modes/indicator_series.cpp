@@ -75,19 +75,6 @@ void MoveBandsToEnd(std::vector<ChartSeries>& series) {
   }
 }
 
-void MoveSeries(std::vector<ChartSeries>& series, std::size_t from, std::size_t to) {
-  if (from >= series.size() || to >= series.size() || from == to) return;
-  const auto first = series.begin();
-  if (from < to) {
-    std::rotate(first + static_cast<std::ptrdiff_t>(from),
-                first + static_cast<std::ptrdiff_t>(from) + 1,
-                first + static_cast<std::ptrdiff_t>(to) + 1);
-  } else {
-    std::rotate(first + static_cast<std::ptrdiff_t>(to), first + static_cast<std::ptrdiff_t>(from),
-                first + static_cast<std::ptrdiff_t>(from) + 1);
-  }
-}
-
 void DropTrailingPoints(std::vector<ChartSeries>& series, std::size_t count) {
   if (series.empty()) return;
   const std::size_t n = series.front().points.size();

@@ -33,9 +33,6 @@ PointRecipe BandBelowLevel(int slot, double level);
 // last series to the first, so the bands end up under the lines.
 void MoveBandsToEnd(std::vector<ChartSeries>& series);
 
-// Moves series `from` to index `to`; the series in between shift one place toward `from`.
-void MoveSeries(std::vector<ChartSeries>& series, std::size_t from, std::size_t to);
-
 // Removes the last `count` points of the first series, at the same indices, from every series
 // (the future slots of the Ichimoku values); indices that a series lacks are skipped.
 void DropTrailingPoints(std::vector<ChartSeries>& series, std::size_t count);

@@ -76,7 +76,7 @@ const std::array<SeriesRow, 13>& RangeSearchSeries() {
 
 void BuildMonthlyChart(const PipelineInputs& in, ChartModel& chart) {
   std::vector<DataRecord> work = WorkingCopy(in.records, in.LogScale());
-  RunningMeans(work, kMonthMeans);
+  ComputeRunningMeans(work, kMonthMeans);
   ApplyChartProperties(chart, in.header, Legends{}, 0.8);
 
   auto lock = BeginSeries(chart);
@@ -93,7 +93,7 @@ void BuildRangeSearchChart(const PipelineInputs& in, ChartModel& chart) {
     // A companion of 1e-9 or less stays as it is (and so is a gap of the companion line).
     Log10SlotWhere(work, kCompanion, [](double v) { return v > 1e-9; });
   }
-  RunningMeans(work, kRangeSearchMeans);
+  ComputeRunningMeans(work, kRangeSearchMeans);
   ApplyChartProperties(chart, in.header, Legends{}, 0.8);
 
   auto lock = BeginSeries(chart);

@@ -58,9 +58,9 @@ void BuildPeriodChart(const PipelineInputs& in, ChartModel& chart, PeriodKind ki
     Log10Slots(work, kLogSlots);
   }
   if (kind == PeriodKind::Quarter) {
-    RunningMeans(work, kQuarterMeans);
+    ComputeRunningMeans(work, kQuarterMeans);
   } else {
-    RunningMeans(work, kYearMeans);
+    ComputeRunningMeans(work, kYearMeans);
   }
   ApplyChartProperties(chart, in.header, Legends{}, kLowerPaneRatio);
 

@@ -45,43 +45,6 @@ std::string_view MeanLineName(RecordPeriod period, int length) {
   return name->second;
 }
 
-void RunningMeans(std::span<DataRecord> work, std::span<const MeanWindow> windows) {
-  for (const MeanWindow& w : windows) {
-    if (w.months < 1) continue;
-    const std::size_t months = static_cast<std::size_t>(w.months);
-    // Finite closes are kept as a running sum; non-finite ones are counted so that a single
-    // -inf or NaN spoils only the means whose window holds it (a plain running sum would turn
-    // every later mean into NaN once the -inf leaves the window).
-    double sum = 0.0;
-    std::size_t nans = 0, posInfs = 0, negInfs = 0;
-    auto account = [&](double c, int sign) {
-      if (std::isnan(c)) {
-        nans += sign;
-      } else if (std::isinf(c)) {
-        (c > 0 ? posInfs : negInfs) += sign;
-      } else if (sign > 0) {
-        sum += c;
-      } else {
-        sum -= c;
-      }
-    };
-    for (std::size_t i = 0; i < work.size(); ++i) {
-      account(work[i].v[kClose], 1);
-      if (i >= months) account(work[i - months].v[kClose], -1);
-      const double count = static_cast<double>(std::min(i + 1, months));
-      double mean = sum / count;
-      if (nans > 0 || (posInfs > 0 && negInfs > 0)) {
-        mean = std::numeric_limits<double>::quiet_NaN();
-      } else if (posInfs > 0) {
-        mean = std::numeric_limits<double>::infinity();
-      } else if (negInfs > 0) {
-        mean = -std::numeric_limits<double>::infinity();
-      }
-      work[i].v[w.slot] = mean;
-    }
-  }
-}
-
 std::int32_t LeadingInteger(std::string_view text) {
   std::int32_t value = 0;
   const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -181,17 +144,16 @@ void ApplyLook(ChartSeries& s, const SeriesLook& look) {
   s.inLowerPane = look.inLowerPane;
   s.showTwoYearLink = look.showTwoYearLink;
   s.baseLift = look.baseLift;
-  if (look.horizontalLabels) s.horizontalLabels = *look.horizontalLabels;
+  s.horizontalLabels = look.horizontalLabels;
   s.name = look.name;
   s.plainUnderLogScale = look.plainUnderLogScale;
   s.points.clear();
 }
 
 void StartPoint(ChartPoint& p, const DataRecord& r) {
+  p = ChartPoint{};
   p.date = r.date;
   p.time = kPointTime;
-  p.upperLabel.clear();
-  p.lowerLabel.clear();
 }
 
 void SetBody(ChartPoint& p, double open, double close) {
@@ -233,6 +195,13 @@ void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFi
   ApplyLook(chart.workSeries, YearBodyLook(baseLift));
   std::vector<ChartPoint>& points = chart.workSeries.points;
   ChartPoint& p = chart.workPoint;
+  bool rising = true;
+  for (std::size_t i = work.size(); i-- > 0;) {
+    if (range.Passes(work[i])) {
+      rising = work[i].v[kOpen] <= work[i].v[kClose];
+      break;
+    }
+  }
 
   double yearOpen = 0.0, yearClose = 0.0;
   std::int32_t currentYear = 0;
@@ -273,6 +242,7 @@ void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFi
     p.open = p.low = p.high = p.close = open;
     if (last) SetBody(p, yearOpen, yearClose);
     p.valid = r.date != 0;
+    p.rising = rising;
     chart.AppendWorkPoint();
   }
   flushRewrite();

@@ -4,26 +4,27 @@
 //
 // A pipeline reads like its recipe:
 //   1. work = WorkingCopy(...)              copy of the records, logarithms under the log scale
-//   2. RunningMeans(work, ...) and friends  derived values over the whole working list
+//   2. ComputeRunningMeans(work, ...) etc.  derived values over the whole working list
 //   3. ApplyChartProperties(chart, ...)     title, captions, legends, lower pane
 //   4. auto lock = BeginSeries(chart)       takes seriesLock and empties series
 //   5. AppendSeries(chart, row, ...)        one call per row of the mode's series table
 //   6. SetSwingLabels(chart.series[0], ...) where the mode labels its swings (swing_labels.h)
 //   7. FinishChart(chart, lock, toYear)     the view cut at toYear, unlock, DrawChart
 //
-// Every series goes through chart.workSeries and chart.workPoint: a field a recipe does not set
-// keeps whatever the previous series or point left there, which later modes rely on.
+// Every series goes through chart.workSeries and chart.workPoint, each filled whole for every
+// series and every point: a mode's series table states every field, so nothing one series, point
+// or earlier run leaves in them reaches the next.
 
 #include <array>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "chart/chart_model.h"
+#include "chart/indicators.h"
 #include "data/data_record.h"
 #include "modes/swing_labels.h"
 
@@ -46,9 +47,6 @@ struct PipelineInputs {
   bool LogScale() const { return scaleChoice != kScaleArith; }
 };
 
-// Running means of the close live over further values 1 to 10: mean k sits at v[22 + k].
-constexpr int MeanSlot(int k) { return FurtherValue(1) + k; }
-
 // The time every pipeline stamps on its points.
 inline constexpr std::int32_t kPointTime = 150000;
 
@@ -63,14 +61,6 @@ std::vector<DataRecord> WorkingCopy(std::span<const DataRecord> records, bool lo
 void Log10Slots(std::span<DataRecord> work, std::span<const int> slots);
 // Replaces one slot by its logarithm only where take(value) holds.
 void Log10SlotWhere(std::span<DataRecord> work, int slot, const std::function<bool(double)>& take);
-
-struct MeanWindow {
-  int slot;    // target slot in v
-  int months;  // window length in records
-};
-// Means of the working closes over the last `months` records (fewer at the left edge).
-// A non-finite close makes the means that include it non-finite, and only those.
-void RunningMeans(std::span<DataRecord> work, std::span<const MeanWindow> windows);
 
 // What one record of a working list stands for.
 enum class RecordPeriod { Month, Quarter, Year };
@@ -108,16 +98,16 @@ struct SeriesLook {
   bool inLowerPane = false;
   bool showTwoYearLink = false;
   double baseLift = 0.0;
-  // Written only where a table states it; otherwise workSeries keeps its previous value.
-  std::optional<bool> horizontalLabels = std::nullopt;
+  bool horizontalLabels = true;
   // Shown in the value readout and the data export; empty = named by its place.
   std::string_view name = {};
   // A main-pane line whose values the pipeline leaves as they are under the log scale.
   bool plainUnderLogScale = false;
 };
 
-// Fills the values (and where the recipe says so `valid` and `rising`) of workPoint from a
-// record. Date, time and the two labels are set by AppendSeries.
+// Fills the values and `valid` (and where the recipe says so `rising` and the labels) of
+// workPoint from a record. AppendSeries first states the whole point: the record's date,
+// kPointTime, values 0, `valid` and `rising` true, no labels.
 using PointRecipe = std::function<void(const DataRecord&, ChartPoint&)>;
 
 // Open, low, high, close of the record; a point dated 0 is a gap.
@@ -140,7 +130,7 @@ struct SeriesRow {
 struct CandlePlacement {
   double baseLift = 0.0;
   bool showTwoYearLink = false;
-  std::optional<bool> horizontalLabels = std::nullopt;  // as SeriesLook::horizontalLabels
+  bool horizontalLabels = true;
 };
 // The price candles every chart starts with: rising red, falling blue, setting the main range.
 SeriesRow PriceCandles(CandlePlacement placement = {}, PointRecipe values = CandleValues());
@@ -158,7 +148,8 @@ void AppendSeries(ChartModel& chart, const SeriesRow& row, std::span<const DataR
 // The year-body look: red candles with yellow/cyan bodies over the highlight band.
 SeriesLook YearBodyLook(double baseLift);
 // Appends the year body: each point of a calendar year carries that year's open and its last
-// non-zero close. A point dated 0 is a gap; `rising` is left as workPoint holds it.
+// non-zero close. A point dated 0 is a gap. Every point is `rising` when the last record in range
+// did not fall (open <= close), the flag the bars before the year body end on.
 void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFilter range,
                     double baseLift);
 

@@ -110,7 +110,7 @@ void BuildZoomChart(const PipelineInputs& in, ChartModel& chart) {
     Log10Slots(work, kLogPrices);
     Log10IndicatorSlots(work, kLogIndicators);
   }
-  RunningMeans(work, kMeans);
+  ComputeRunningMeans(work, kMeans);
   const RangeFilter range{LatestDate(work) / 100 - kYearsBeforeLatest};
   ApplyChartProperties(chart, in.header, Legends{}, kLowerPaneRatio);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace orvane {
@@ -283,6 +284,46 @@ TEST(Ichimoku, HighsAndLowsKeepTheLengthAndTakeTheLaggingHigh) {
   ComputeIchimokuOnHighsLows(shorter);
   EXPECT_TRUE(std::all_of(shorter.begin(), shorter.end(),
                           [](const DataRecord& r) { return r.v[kIchimokuLagging] == kNoValue; }));
+}
+
+TEST(RunningMeans, HandWorkedWindows) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    const char* what;
+    std::vector<double> closes;
+    int window;
+    std::vector<double> means;
+  };
+  const Case cases[] = {
+      {"the left edge divides by the closes summed", {1, 2, 3, 4, 5}, 3, {1, 1.5, 2, 3, 4}},
+      {"a window of one is the close", {4, -2, 7}, 1, {4, -2, 7}},
+      {"a window longer than the list", {1, 2, 3, 4}, 120, {1, 1.5, 2, 2.5}},
+      {"-inf and NaN spoil only the windows holding them",
+       {1, 2, 3, -kInf, 5, 6, kNaN, 8, 9},
+       2,
+       {1, 1.5, 2.5, -kInf, -kInf, 5.5, kNaN, kNaN, 8.5}},
+      {"+inf and -inf in one window give NaN", {kInf, -kInf, 1, 3}, 2, {kInf, kNaN, -kInf, 2}},
+      {"an empty window writes nothing", {1, 2}, 0, {kNoValue, kNoValue}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<DataRecord> work;
+    for (std::size_t i = 0; i < c.closes.size(); ++i) {
+      work.push_back(Bar(static_cast<int>(i) + 1, c.closes[i], c.closes[i], c.closes[i]));
+      work.back().v[MeanSlot(3)] = kNoValue;
+    }
+    const MeanWindow windows[] = {{MeanSlot(3), c.window}};
+    ComputeRunningMeans(work, windows);
+    for (std::size_t i = 0; i < work.size(); ++i) {
+      const double got = work[i].v[MeanSlot(3)];
+      if (std::isnan(c.means[i])) {
+        EXPECT_TRUE(std::isnan(got)) << i;
+      } else {
+        EXPECT_DOUBLE_EQ(got, c.means[i]) << i;
+      }
+    }
+  }
 }
 
 }  // namespace

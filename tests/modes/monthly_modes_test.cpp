@@ -234,21 +234,22 @@ TEST(MonthlyChart, EmptyRecordList) {
   EXPECT_EQ(chart.at("view").at("lastIndex"), -1);
 }
 
-TEST(MonthlyChart, ScratchRecordsCarryOverBetweenRuns) {
-  ChartModel chart;
-  chart.workSeries.horizontalLabels = false;
-  chart.workPoint.rising = false;
+TEST(MonthlyChart, NothingCarriesOverFromAnEarlierRun) {
   const PipelineInputs in = Inputs(test::Months(2020, 1, 12, [](int i) { return 50.0 - i; }), 1);
-  BuildMonthlyChart(in, chart);
-  // No row of the table states horizontalLabels or sets `rising` before the volume bars.
-  for (const ChartSeries& s : chart.series) EXPECT_FALSE(s.horizontalLabels);
-  EXPECT_FALSE(chart.series[0].points[0].rising);
-  // The year body follows the volume bars and keeps the last bar's `rising`.
-  chart.workPoint.rising = true;
-  BuildMonthlyChart(in, chart);
-  EXPECT_FALSE(chart.series[8].points.back().rising);
-  for (const ChartPoint& p : chart.series[9].points) EXPECT_FALSE(p.rising);
-  EXPECT_TRUE(chart.series[0].points[0].rising);
+  ChartModel fresh;
+  BuildMonthlyChart(in, fresh);
+  ChartModel used;
+  used.workSeries.horizontalLabels = false;
+  used.workSeries.plainUnderLogScale = true;
+  used.workPoint.rising = false;
+  used.workPoint.valid = false;
+  used.workPoint.SetUpperLabel("stale");
+  BuildMonthlyChart(in, used);
+  EXPECT_EQ(ChartToJson(used), ChartToJson(fresh));
+  // Falling closes: the year body carries the `rising` of the last bar, the candles their own.
+  EXPECT_FALSE(fresh.series[8].points.back().rising);
+  for (const ChartPoint& p : fresh.series[9].points) EXPECT_FALSE(p.rising);
+  EXPECT_TRUE(fresh.series[0].points[0].rising);
 }
 
 TEST(RangeSearchChart, SeriesTableAndDefaults) {

@@ -14,33 +14,6 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TEST(RunningMeans, AveragesOverTheCountActuallySummed) {
-  std::vector<DataRecord> work = test::Months(2020, 1, 30, [](int i) { return i + 1.0; });
-  const MeanWindow windows[] = {{MeanSlot(0), 12}, {MeanSlot(3), 120}, {MeanSlot(5), 1}};
-  RunningMeans(work, windows);
-  EXPECT_DOUBLE_EQ(work[4].v[MeanSlot(0)], 3.0);    // mean of 1..5
-  EXPECT_DOUBLE_EQ(work[29].v[MeanSlot(0)], 24.5);  // mean of 19..30
-  EXPECT_DOUBLE_EQ(work[29].v[MeanSlot(3)], 15.5);  // all 30
-  EXPECT_DOUBLE_EQ(work[7].v[MeanSlot(5)], 8.0);
-}
-
-TEST(RunningMeans, NonFiniteClosesSpoilOnlyTheWindowsHoldingThem) {
-  std::vector<DataRecord> work = test::Months(2020, 1, 12, [](int i) { return i + 1.0; });
-  work[3].v[kClose] = -kInf;  // the logarithm of a zero close
-  work[6].v[kClose] = kNaN;   // the logarithm of a negative close
-  const MeanWindow windows[] = {{MeanSlot(0), 2}};
-  RunningMeans(work, windows);
-  const auto mean = [&](int i) { return work[i].v[MeanSlot(0)]; };
-  EXPECT_DOUBLE_EQ(mean(2), 2.5);
-  EXPECT_EQ(mean(3), -kInf);
-  EXPECT_EQ(mean(4), -kInf);
-  EXPECT_DOUBLE_EQ(mean(5), 5.5);  // a plain running sum would give NaN from here on
-  EXPECT_TRUE(std::isnan(mean(6)));
-  EXPECT_TRUE(std::isnan(mean(7)));
-  EXPECT_DOUBLE_EQ(mean(8), 8.5);
-  EXPECT_DOUBLE_EQ(mean(11), 11.5);
-}
-
 TEST(DateLabel, LastFourDigitsWithADash) {
   EXPECT_EQ(DateLabel(202307), "23-07");
   EXPECT_EQ(DateLabel(199912), "99-12");
@@ -235,25 +208,30 @@ TEST(YearBody, LogarithmOfOneActsAsAMissingClose) {
   }
 }
 
-TEST(FillingProtocol, FieldsARecipeLeavesAloneCarryOver) {
+TEST(FillingProtocol, EverySeriesAndPointIsStatedWhole) {
   ChartModel chart;
   const std::vector<DataRecord> work = test::Months(2020, 1, 3, [](int i) { return 10.0 - i; });
   auto lock = BeginSeries(chart);
-  SeriesRow bars{.look = {.style = SeriesStyle::FlaggedCandle, .horizontalLabels = false},
+  SeriesRow bars{.look = {.style = SeriesStyle::FlaggedCandle,
+                          .upColor = Rgb(1, 2, 3),
+                          .horizontalLabels = false,
+                          .plainUnderLogScale = true},
                  .values = VolumeBars()};
   AppendSeries(chart, bars, work, RangeFilter{0});
-  SeriesRow line{.look = {.style = SeriesStyle::Line, .upColor = Rgb(1, 2, 3)},
-                 .values = LineOf(kClose)};
+  chart.workPoint.SetLowerLabel("stale");
+  SeriesRow line{.look = {.style = SeriesStyle::Line}, .values = LineOf(kClose)};
   AppendSeries(chart, line, work, RangeFilter{0});
   ASSERT_EQ(chart.series.size(), 2u);
-  // Falling closes: the bars are not rising, and the line, which never sets `rising`, keeps it.
+  // Falling closes: the bars are not rising; the line states its own points.
   EXPECT_FALSE(chart.series[0].points.back().rising);
   for (const ChartPoint& p : chart.series[1].points) {
-    EXPECT_FALSE(p.rising);
+    EXPECT_TRUE(p.rising);
+    EXPECT_TRUE(p.lowerLabel.empty());
     EXPECT_EQ(p.time, kPointTime);
   }
-  EXPECT_FALSE(chart.series[1].horizontalLabels);  // not stated by the line row
-  EXPECT_EQ(chart.series[1].upColor, Rgb(1, 2, 3));
+  EXPECT_TRUE(chart.series[1].horizontalLabels);
+  EXPECT_FALSE(chart.series[1].plainUnderLogScale);
+  EXPECT_EQ(chart.series[1].upColor, Rgb(255, 0, 0));
   EXPECT_TRUE(chart.workSeries.name.empty());
 }
 
