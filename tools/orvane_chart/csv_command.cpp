@@ -26,28 +26,19 @@ constexpr ValueOption kCsvOptions[] = {
 };
 
 int RunCsvCommand(const Invocation& invocation) {
-  RenderRequest request;
-  if (const auto error = ParseRenderRequest(invocation, request)) {
-    std::fprintf(stderr, "orvane-chart: %s\n", error->c_str());
-    return kExitUsage;
-  }
-  int mode = 0;
-  PipelineInputs in;
-  DataTable table;
-  if (const int status = LoadChartInputs(invocation, mode, in, table); status != kExitOk) {
-    return status;
-  }
+  ChartRequest request;
+  if (const int status = ReadChartRequest(invocation, request); status != kExitOk) return status;
   // The dashboard's CSV is that of its first (monthly) chart.
   std::optional<DashboardModels> dashboard;
   ChartModel single;
   ChartModel* shown = &single;
-  if (mode == static_cast<int>(ChartMode::Dashboard)) {
+  if (request.mode == static_cast<int>(ChartMode::Dashboard)) {
     dashboard.emplace();
-    BuildDashboard(table, DashboardInputsOf(in), dashboard->charts);
+    BuildDashboard(request.table, DashboardInputsOf(request.in), dashboard->charts);
     shown = &dashboard->models[0];
   } else {
     single.Attach();
-    BuildChart(mode, in, single);
+    BuildChart(request.mode, request.in, single);
   }
   ChartModel& chart = *shown;
 
@@ -60,8 +51,8 @@ int RunCsvCommand(const Invocation& invocation) {
   });
   if (WantsRender(invocation)) {
     std::ostringstream err;
-    const int renderStatus = dashboard ? RunDashboardRender(dashboard->charts, request, err)
-                                       : RunRender(chart, request, err);
+    const int renderStatus = dashboard ? RunDashboardRender(dashboard->charts, request.render, err)
+                                       : RunRender(chart, request.render, err);
     std::fputs(err.str().c_str(), stderr);
     if (status == kExitOk) status = renderStatus;
   }

@@ -69,28 +69,19 @@ colours are [r,g,b], a pen is "color", "width" (pixels), "style" ("solid"|"dotte
 )";
 
 int RunRenderCommand(const Invocation& invocation) {
-  RenderRequest request;
-  if (const auto error = ParseRenderRequest(invocation, request)) {
-    std::fprintf(stderr, "orvane-chart: %s\n", error->c_str());
-    return kExitUsage;
-  }
-  int mode = 0;
-  PipelineInputs in;
-  DataTable table;
-  if (const int status = LoadChartInputs(invocation, mode, in, table); status != kExitOk) {
-    return status;
-  }
+  ChartRequest request;
+  if (const int status = ReadChartRequest(invocation, request); status != kExitOk) return status;
   std::ostringstream err;
   int status = kExitOk;
-  if (mode == static_cast<int>(ChartMode::Dashboard)) {
+  if (request.mode == static_cast<int>(ChartMode::Dashboard)) {
     DashboardModels dashboard;
-    BuildDashboard(table, DashboardInputsOf(in), dashboard.charts);
-    status = RunDashboardRender(dashboard.charts, request, err);
+    BuildDashboard(request.table, DashboardInputsOf(request.in), dashboard.charts);
+    status = RunDashboardRender(dashboard.charts, request.render, err);
   } else {
     ChartModel chart;
     chart.Attach();
-    BuildChart(mode, in, chart);
-    status = RunRender(chart, request, err);
+    BuildChart(request.mode, request.in, chart);
+    status = RunRender(chart, request.render, err);
   }
   std::fputs(err.str().c_str(), stderr);
   return status;
@@ -137,6 +128,14 @@ std::optional<std::string> ParseRenderRequest(const Invocation& invocation,
     return "--size wants WxH with sides of 1 to " + std::to_string(kMaxSide) + ", not " + size;
   }
   return std::nullopt;
+}
+
+int ReadChartRequest(const Invocation& invocation, ChartRequest& request) {
+  if (const auto error = ParseRenderRequest(invocation, request.render)) {
+    std::fprintf(stderr, "orvane-chart: %s\n", error->c_str());
+    return kExitUsage;
+  }
+  return LoadChartInputs(invocation, request.mode, request.in, request.table);
 }
 
 int RunRender(ChartModel& chart, const RenderRequest& request, std::ostream& err) {

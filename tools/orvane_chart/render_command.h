@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "chart/chart_model.h"
+#include "data/data_table.h"
+#include "modes/pipeline.h"
 #include "tools/orvane_chart/command.h"
 
 namespace orvane::tool {
@@ -29,6 +31,17 @@ bool WantsRender(const Invocation& invocation);
 
 // Reads the render options; an error text for a malformed --size.
 std::optional<std::string> ParseRenderRequest(const Invocation& invocation, RenderRequest& request);
+
+// What a command that draws or exports a chart reads: the render options, then the mode and the
+// inputs from the series file.
+struct ChartRequest {
+  RenderRequest render;
+  int mode = 0;
+  PipelineInputs in;
+  DataTable table;
+};
+// Reads both; kExitOk, or the exit status once the error has been reported.
+int ReadChartRequest(const Invocation& invocation, ChartRequest& request);
 
 // Renders the chart with its stored view to every requested output, at the margins the
 // single-chart window uses; returns the exit code. Runs without a display.
