@@ -2,15 +2,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QBarSeries>
-#include <QBarSet>
 #include <QBuffer>
-#include <QCandlestickSeries>
-#include <QCandlestickSet>
-#include <QChart>
-#include <QGraphicsScene>
 #include <QImage>
-#include <QLineSeries>
 #include <QPainter>
 #include <QValueAxis>
 #include <array>
@@ -18,6 +11,8 @@
 #include <map>
 #include <string>
 
+#include "bench/qtcharts_peer.h"
+#include "bench/sample_inputs.h"
 #include "chart/chart_painter.h"
 #include "chart/qt/chart_render.h"
 #include "chart/qt/png_encoder.h"
@@ -36,24 +31,8 @@ constexpr int kMonths = 600;
 
 // The chart a mode's pipeline builds from 600 sample months, all of them in view.
 void BuildModeChart(int mode, orvane::ChartModel& chart) {
-  orvane::PipelineInputs in;
-  for (const auto& m : orvane::testing::SampleMonths(kMonths)) {
-    orvane::DataRecord r;
-    r.date = m.date;
-    r.v[orvane::kOpen] = m.open;
-    r.v[orvane::kHigh] = m.high;
-    r.v[orvane::kLow] = m.low;
-    r.v[orvane::kClose] = m.close;
-    r.v[orvane::kVolume] = m.volume;
-    r.v[orvane::kCompanion] = m.companion;
-    in.records.push_back(r);
-  }
-  in.header.title = "서울 아파트 매매가격지수";
-  in.header.caption = "월간 지수";
-  in.header.highlightMonth = std::to_string(in.records[450].date);
-  in.scaleChoice = orvane::DefaultsForMode(mode).scaleChoice;
-  in.fromYear = 1700;
-  orvane::BuildChart(mode, in, chart);
+  orvane::BuildChart(
+      mode, orvane::bench::SampleInputs(kMonths, orvane::DefaultsForMode(mode).scaleChoice), chart);
 }
 
 void PaintMode(benchmark::State& state, int mode, int width = kWidth, int height = kHeight) {
@@ -129,39 +108,17 @@ BENCHMARK(BM_FullPaintMonthly600Recorded)->Unit(benchmark::kMillisecond);
 
 void BM_QtChartsMonthly600(benchmark::State& state) {
   const auto months = orvane::testing::SampleMonths(kMonths);
-  auto* chart = new QChart;
-  chart->legend()->hide();
-  auto* candles = new QCandlestickSeries;
-  candles->setIncreasingColor(Qt::red);
-  candles->setDecreasingColor(Qt::blue);
-  auto* volumeSet = new QBarSet("volume");
-  for (int i = 0; i < kMonths; ++i) {
-    const auto& m = months[static_cast<std::size_t>(i)];
-    candles->append(new QCandlestickSet(m.open, m.high, m.low, m.close, i));
-    *volumeSet << m.volume;
+  std::vector<orvane::bench::PeerMonth> peer;
+  for (const auto& m : months) peer.push_back({m.open, m.high, m.low, m.close, m.volume, {}});
+  const int windows[orvane::bench::kPeerMeans] = {12, 36, 60, 120, 180, 24};
+  for (std::size_t k = 0; k < std::size(windows); ++k) {
+    const auto mean = orvane::testing::RunningMean(months, windows[k]);
+    for (std::size_t i = 0; i < peer.size(); ++i) peer[i].means[k] = mean[i];
   }
-  chart->addSeries(candles);
-  const int windows[] = {12, 36, 60, 120, 180, 24};
-  for (int w : windows) {
-    auto* line = new QLineSeries;
-    const auto mean = orvane::testing::RunningMean(months, w);
-    for (int i = 0; i < kMonths; ++i) line->append(i, mean[static_cast<std::size_t>(i)]);
-    chart->addSeries(line);
-  }
-  auto* volume = new QBarSeries;
-  volume->append(volumeSet);
-  chart->addSeries(volume);
-  chart->createDefaultAxes();
   QGraphicsScene scene;
-  scene.addItem(chart);
-  chart->resize(kWidth, kHeight);
+  orvane::bench::AddPeerChart(scene, peer, kWidth, kHeight);
   QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
-  for (auto _ : state) {
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    scene.render(&painter, QRectF(0, 0, kWidth, kHeight), QRectF(0, 0, kWidth, kHeight));
-  }
+  for (auto _ : state) orvane::bench::RenderPeerScene(scene, image);
 }
 BENCHMARK(BM_QtChartsMonthly600)->Unit(benchmark::kMillisecond);
 

@@ -3,34 +3,19 @@
 // mean lines and volume bars in a QChart, renders it into a QImage and saves it with Qt's PNG
 // writer. scripts/bench-picture-peers runs it beside orvane-chart, gnuplot and matplotlib.
 #include <QApplication>
-#include <QBarSeries>
-#include <QBarSet>
-#include <QCandlestickSeries>
-#include <QCandlestickSet>
-#include <QChart>
-#include <QGraphicsScene>
-#include <QImage>
-#include <QLineSeries>
-#include <QPainter>
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
 
+#include "bench/qtcharts_peer.h"
+
 namespace {
 
-constexpr int kMeans = 6;
-
-struct Month {
-  double open, high, low, close, volume;
-  std::array<double, kMeans> means;
-};
-
-std::vector<Month> ReadTable(const char* path) {
+std::vector<orvane::bench::PeerMonth> ReadTable(const char* path) {
   std::ifstream in(path);
-  std::vector<Month> months;
-  Month m{};
+  std::vector<orvane::bench::PeerMonth> months;
+  orvane::bench::PeerMonth m{};
   while (in >> m.open >> m.high >> m.low >> m.close >> m.volume) {
     for (double& mean : m.means) in >> mean;
     months.push_back(m);
@@ -49,38 +34,9 @@ int main(int argc, char** argv) {
   const int height = argc > 4 ? std::atoi(argv[4]) : 980;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
-  const std::vector<Month> months = ReadTable(argv[1]);
-
-  auto* chart = new QChart;
-  chart->legend()->hide();
-  auto* candles = new QCandlestickSeries;
-  candles->setIncreasingColor(Qt::red);
-  candles->setDecreasingColor(Qt::blue);
-  auto* volumeSet = new QBarSet("volume");
-  std::array<QLineSeries*, kMeans> lines;
-  for (QLineSeries*& line : lines) line = new QLineSeries;
-  for (std::size_t i = 0; i < months.size(); ++i) {
-    const Month& m = months[i];
-    candles->append(new QCandlestickSet(m.open, m.high, m.low, m.close, static_cast<qreal>(i)));
-    *volumeSet << m.volume;
-    for (int k = 0; k < kMeans; ++k) lines[k]->append(static_cast<qreal>(i), m.means[k]);
-  }
-  chart->addSeries(candles);
-  for (QLineSeries* line : lines) chart->addSeries(line);
-  auto* volume = new QBarSeries;
-  volume->append(volumeSet);
-  chart->addSeries(volume);
-  chart->createDefaultAxes();
-
   QGraphicsScene scene;
-  scene.addItem(chart);
-  chart->resize(width, height);
+  orvane::bench::AddPeerChart(scene, ReadTable(argv[1]), width, height);
   QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::white);
-  {
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    scene.render(&painter, QRectF(0, 0, width, height), QRectF(0, 0, width, height));
-  }
+  orvane::bench::RenderPeerScene(scene, image);
   return image.save(QString::fromLocal8Bit(argv[2]), "PNG") ? 0 : 1;
 }

@@ -8,37 +8,15 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "bench/sample_inputs.h"
 #include "chart/qt/cchart_ctl.h"
 #include "modes/modes.h"
-#include "tests/chart/sample_charts.h"
 
 namespace {
 
 constexpr int kWidth = 2560;
 constexpr int kHeight = 1440;
 constexpr int kMonths = 600;
-
-orvane::PipelineInputs SampleInputs(int mode) {
-  orvane::PipelineInputs in;
-  for (const auto& m : orvane::testing::SampleMonths(kMonths)) {
-    orvane::DataRecord r;
-    r.date = m.date;
-    r.v[orvane::kOpen] = m.open;
-    r.v[orvane::kHigh] = m.high;
-    r.v[orvane::kLow] = m.low;
-    r.v[orvane::kClose] = m.close;
-    r.v[orvane::kVolume] = m.volume;
-    r.v[orvane::kCompanion] = m.companion;
-    in.records.push_back(r);
-  }
-  in.header.title = "서울 아파트 매매가격지수";
-  in.header.caption = "월간 지수";
-  in.header.highlightMonth = std::to_string(in.records[450].date);
-  in.scaleChoice = orvane::kScaleLog;
-  in.fromYear = 1700;
-  (void)mode;
-  return in;
-}
 
 // Counts the paint events the control receives.
 class PaintCounter : public QObject {
@@ -57,7 +35,8 @@ struct Fixture {
   explicit Fixture(int chartMode) : mode(chartMode) {
     control.resize(kWidth, kHeight);
     control.show();
-    orvane::BuildChart(mode, SampleInputs(mode), control.Model());
+    orvane::BuildChart(mode, orvane::bench::SampleInputs(kMonths, orvane::kScaleLog),
+                       control.Model());
     QApplication::processEvents();
     control.installEventFilter(&counter);
   }
