@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "ui/dialog_keys.h"
+
 namespace {
 
 QString FromUtf8(std::string_view text) {
@@ -165,15 +167,11 @@ void CVS_ZentrelDlg::OnAbout() {
 
 void CVS_ZentrelDlg::keyPressEvent(QKeyEvent* event) {
   // Neither Enter nor Escape closes the window.
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();
-      return;
-    default:
-      QDialog::keyPressEvent(event);
+  if (orvane::ui::IsEnterOrEscape(event)) {
+    event->accept();
+    return;
   }
+  QDialog::keyPressEvent(event);
 }
 
 void CVS_ZentrelDlg::closeEvent(QCloseEvent* event) {

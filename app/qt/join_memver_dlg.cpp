@@ -5,15 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/dialog_keys.h"
 #include "ui/dialog_units.h"
 
 namespace orvane::app {
-bool IsEnterOrEscape(const QEvent* event) {
-  if (event->type() != QEvent::KeyPress) return false;
-  int key = static_cast<const QKeyEvent*>(event)->key();
-  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
-}
-
 CJoinMemverDlg::CJoinMemverDlg(LoginContext& context, LoginDialogHooks hooks, QWidget* owner)
     : QDialog(owner), context_(context), hooks_(CompleteHooks(std::move(hooks))) {
   setWindowTitle(QStringLiteral("회원가입"));
@@ -68,12 +63,12 @@ JoinOutcome CJoinMemverDlg::OnJoin() {
 }
 
 bool CJoinMemverDlg::eventFilter(QObject* watched, QEvent* event) {
-  if (IsEnterOrEscape(event)) return true;
+  if (ui::IsEnterOrEscape(event)) return true;
   return QDialog::eventFilter(watched, event);
 }
 
 void CJoinMemverDlg::keyPressEvent(QKeyEvent* event) {
-  if (IsEnterOrEscape(event)) return;
+  if (ui::IsEnterOrEscape(event)) return;
   QDialog::keyPressEvent(event);
 }
 

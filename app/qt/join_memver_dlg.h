@@ -43,7 +43,4 @@ class CJoinMemverDlg : public QDialog {
   QPushButton* joinButton_;
 };
 
-// Enter and Escape do nothing in the login windows but what the window itself decides.
-bool IsEnterOrEscape(const QEvent* event);
-
 }  // namespace orvane::app

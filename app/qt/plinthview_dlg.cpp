@@ -19,6 +19,7 @@
 #include "app/qt/web_view_dlg.h"
 #include "data/catalogue.h"
 #include "data/fetch.h"
+#include "ui/dialog_keys.h"
 #include "ui/dialog_units.h"
 #include "views/qt/dash_board_dlg.h"
 #include "views/qt/menu_dlg.h"
@@ -66,10 +67,6 @@ constexpr const char* kScaleNames[kScaleEntries] = {"로그", "산술"};
 
 QRect ToQRect(const PixelRect& r) { return QRect(r.x, r.y, r.width, r.height); }
 PixelRect ToPixelRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
-
-bool IsEnterOrEscapeKey(int key) {
-  return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
-}
 
 }  // namespace
 
@@ -339,7 +336,7 @@ void CPlinthviewDlg::OnReLoginTimer() {
 
 void CPlinthviewDlg::keyPressEvent(QKeyEvent* event) {
   // Neither key may close the window or press a button.
-  if (IsEnterOrEscapeKey(event->key())) {
+  if (ui::IsEnterOrEscape(event)) {
     event->accept();
     return;
   }

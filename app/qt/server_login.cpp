@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "app/qt/join_memver_dlg.h"
+#include "ui/dialog_keys.h"
 #include "ui/dialog_units.h"
 
 namespace orvane::app {
@@ -156,7 +157,7 @@ void CServerLogin::PostClose() {
 }
 
 bool CServerLogin::eventFilter(QObject* watched, QEvent* event) {
-  if (IsEnterOrEscape(event)) {
+  if (ui::IsEnterOrEscape(event)) {
     int key = static_cast<QKeyEvent*>(event)->key();
     if (key != Qt::Key_Escape) OnLogin();
     return true;
@@ -165,7 +166,7 @@ bool CServerLogin::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CServerLogin::keyPressEvent(QKeyEvent* event) {
-  if (IsEnterOrEscape(event)) {
+  if (ui::IsEnterOrEscape(event)) {
     if (event->key() != Qt::Key_Escape) OnLogin();
     return;
   }

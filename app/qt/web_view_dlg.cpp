@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "ui/dialog_keys.h"
 #include "ui/dialog_units.h"
 
 namespace orvane::app {
@@ -54,15 +55,12 @@ void CWebViewDlg::closeEvent(QCloseEvent* event) {
 }
 
 void CWebViewDlg::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-      event->accept();
-      return;
-    default:
-      QWidget::keyPressEvent(event);
+  // Neither key closes the window.
+  if (ui::IsEnterOrEscape(event)) {
+    event->accept();
+    return;
   }
+  QWidget::keyPressEvent(event);
 }
 
 void CWebViewDlg::resizeEvent(QResizeEvent* event) {
