@@ -190,8 +190,7 @@ void ApplyLook(ChartSeries& s, const SeriesLook& look) {
 void StartPoint(ChartPoint& p, const DataRecord& r) {
   p.date = r.date;
   p.time = kPointTime;
-  p.upperLabel.clear();
-  p.lowerLabel.clear();
+  p.ClearLabels();
 }
 
 void SetBody(ChartPoint& p, double open, double close) {

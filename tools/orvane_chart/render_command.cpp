@@ -87,9 +87,12 @@ int RunRenderCommand(const Invocation& invocation) {
     BuildDashboard(table, DashboardInputsOf(in), dashboard.charts);
     status = RunDashboardRender(dashboard.charts, request, err);
   } else {
+    // A single chart reads the records alone, and the picture only the series.
+    table = DataTable{};
     ChartModel chart;
     chart.Attach();
     BuildChart(mode, in, chart);
+    in.records = {};
     status = RunRender(chart, request, err);
   }
   std::fputs(err.str().c_str(), stderr);
