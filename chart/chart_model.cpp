@@ -1,5 +1,7 @@
 #include "chart/chart_model.h"
 
+#include <utility>
+
 namespace orvane {
 
 std::string CutLabel(std::string_view text) {
@@ -10,9 +12,36 @@ std::string CutLabel(std::string_view text) {
   return std::string(text.substr(0, end));
 }
 
+PointLabels& PointLabels::operator=(const PointLabels& other) {
+  if (!other.texts_) {
+    texts_.reset();
+  } else if (texts_) {
+    *texts_ = *other.texts_;
+  } else {
+    texts_ = std::make_unique<Texts>(*other.texts_);
+  }
+  return *this;
+}
+
+void PointLabels::Set(std::string Texts::*which, std::string_view text) {
+  if (!texts_) {
+    if (text.empty()) return;
+    texts_ = std::make_unique<Texts>();
+  }
+  (*texts_).*which = CutLabel(text);
+  if (texts_->upper.empty() && texts_->lower.empty()) texts_.reset();
+}
+
 ChartModel::ChartModel() {
   series.reserve(20);
   workSeries.points.reserve(5);
+}
+
+void ChartModel::AppendWorkSeries() {
+  std::vector<ChartPoint> points = std::exchange(workSeries.points, {});
+  series.push_back(workSeries);
+  workSeries.points.reserve(points.size());
+  series.back().points = std::move(points);
 }
 
 void ChartModel::Attach() {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -32,20 +33,52 @@ enum class SeriesStyle : std::int32_t {
 inline constexpr std::size_t kMaxLabelBytes = 127;
 std::string CutLabel(std::string_view text);
 
+// The two labels of a chart point. Most points have none: theirs cost one null pointer, not
+// two strings. Copies are deep.
+class PointLabels {
+ public:
+  struct Texts {
+    std::string upper;
+    std::string lower;
+  };
+
+  PointLabels() = default;
+  PointLabels(const PointLabels& other)
+      : texts_(other.texts_ ? std::make_unique<Texts>(*other.texts_) : nullptr) {}
+  PointLabels(PointLabels&&) noexcept = default;
+  PointLabels& operator=(const PointLabels& other);
+  PointLabels& operator=(PointLabels&&) noexcept = default;
+
+  std::string_view Upper() const { return texts_ ? texts_->upper : std::string_view(); }
+  std::string_view Lower() const { return texts_ ? texts_->lower : std::string_view(); }
+  // Cuts the text to kMaxLabelBytes; empty text removes the label.
+  void Set(std::string Texts::*which, std::string_view text);
+
+ private:
+  std::unique_ptr<Texts> texts_;
+};
+
 struct ChartPoint {
   std::int32_t date = 0;  // YYYYMM
   std::int32_t time = 0;  // pipelines set 150000; never read by the chart
   double open = 0.0;      // for Band: the second edge
   double low = 0.0;
   double high = 0.0;
-  double close = 0.0;      // value of Line and Dots; for Band the first edge
-  bool valid = true;       // false marks a gap
-  bool rising = true;      // FlaggedCandle colour: up colour when true
-  std::string upperLabel;  // drawn above the high; empty = none
-  std::string lowerLabel;  // drawn below the low; empty = none
+  double close = 0.0;  // value of Line and Dots; for Band the first edge
+  bool valid = true;   // false marks a gap
+  bool rising = true;  // FlaggedCandle colour: up colour when true
 
-  void SetUpperLabel(std::string_view text) { upperLabel = CutLabel(text); }
-  void SetLowerLabel(std::string_view text) { lowerLabel = CutLabel(text); }
+  // Drawn above the high; empty = none.
+  std::string_view UpperLabel() const { return labels_.Upper(); }
+  // Drawn below the low; empty = none.
+  std::string_view LowerLabel() const { return labels_.Lower(); }
+  // Empty text removes the label.
+  void SetUpperLabel(std::string_view text) { labels_.Set(&PointLabels::Texts::upper, text); }
+  void SetLowerLabel(std::string_view text) { labels_.Set(&PointLabels::Texts::lower, text); }
+  void ClearLabels() { labels_ = {}; }
+
+ private:
+  PointLabels labels_;
 };
 
 struct ChartSeries {
@@ -111,8 +144,9 @@ class ChartModel {
 
   // Appends a copy of workPoint to workSeries.
   void AppendWorkPoint() { workSeries.points.push_back(workPoint); }
-  // Appends a copy of workSeries to series.
-  void AppendWorkSeries() { series.push_back(workSeries); }
+  // Appends a copy of workSeries to series. Its points are handed over rather than copied:
+  // every series starts by emptying them, so workSeries is left empty, with room for as many.
+  void AppendWorkSeries();
 
   std::vector<ChartSeries> series;
   ChartSeries workSeries;

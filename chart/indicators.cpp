@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <deque>
 #include <limits>
 
 namespace orvane {
@@ -10,17 +11,35 @@ namespace {
 
 double ValueOrNone(double v) { return std::isfinite(v) ? v : kNoValue; }
 
-// (highest + lowest) / 2 over the records j - window + 1 ... j, cut at record 0.
-double Midpoint(std::span<const double> highs, std::span<const double> lows, std::size_t j,
-                std::size_t window) {
-  double highest = -std::numeric_limits<double>::infinity();
-  double lowest = std::numeric_limits<double>::infinity();
-  for (std::size_t k = j + 1 > window ? j + 1 - window : 0; k <= j; ++k) {
-    if (!std::isfinite(highs[k]) || !std::isfinite(lows[k])) return kNoValue;
-    highest = std::max(highest, highs[k]);
-    lowest = std::min(lowest, lows[k]);
+// For every record j, (highest + lowest) / 2 over the records j - window + 1 ... j, cut at
+// record 0; kNoValue where that window holds a non-finite price. Queues of the window's
+// candidates for the highest and the lowest keep it linear in the records, whatever the window.
+std::vector<double> Midpoints(std::span<const double> highs, std::span<const double> lows,
+                              std::size_t window) {
+  const std::size_t n = highs.size();
+  std::vector<double> out(n);
+  // Indices whose prices fall (rise) from the front; of equal prices the earliest leads, as a
+  // scan from the window's start would keep it.
+  std::deque<std::size_t> highest, lowest;
+  std::size_t clearFrom = 0;  // first record after the last non-finite price
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::size_t start = j + 1 > window ? j + 1 - window : 0;
+    if (!std::isfinite(highs[j]) || !std::isfinite(lows[j])) {
+      highest.clear();
+      lowest.clear();
+      clearFrom = j + 1;
+      out[j] = kNoValue;
+      continue;
+    }
+    while (!highest.empty() && highs[highest.back()] < highs[j]) highest.pop_back();
+    highest.push_back(j);
+    while (!lowest.empty() && lows[lowest.back()] > lows[j]) lowest.pop_back();
+    lowest.push_back(j);
+    if (highest.front() < start) highest.pop_front();
+    if (lowest.front() < start) lowest.pop_front();
+    out[j] = clearFrom > start ? kNoValue : (highs[highest.front()] + lows[lowest.front()]) / 2.0;
   }
-  return (highest + lowest) / 2.0;
+  return out;
 }
 
 double MeanOf(double a, double b) { return HasValue(a) && HasValue(b) ? (a + b) / 2.0 : kNoValue; }
@@ -38,15 +57,18 @@ void IchimokuPass(std::span<DataRecord> work, int highSlot, int lowSlot,
     highs[j] = work[j].v[highSlot];
     lows[j] = work[j].v[lowSlot];
   }
+  const std::vector<double> conversion = Midpoints(highs, lows, kIchimokuConversionWindow);
+  const std::vector<double> base = Midpoints(highs, lows, kIchimokuBaseWindow);
+  const std::vector<double> span2 = Midpoints(highs, lows, kIchimokuSpan2Window);
   for (std::size_t j = 0; j < n; ++j) {
     auto& v = work[j].v;
-    v[kIchimokuConversion] = Midpoint(highs, lows, j, kIchimokuConversionWindow);
-    v[kIchimokuBase] = Midpoint(highs, lows, j, kIchimokuBaseWindow);
+    v[kIchimokuConversion] = conversion[j];
+    v[kIchimokuBase] = base[j];
     v[kIchimokuLagging] = kNoValue;
     v[kIchimokuSpan1] = MeanOf(v[kIchimokuConversion], v[kIchimokuBase]);
     const auto& earlier = work[j > shift ? j - shift : 0].v;
     v[kIchimokuSpan1Shifted] = earlier[kIchimokuSpan1];
-    v[kIchimokuSpan2] = Midpoint(highs, lows, j, kIchimokuSpan2Window);
+    v[kIchimokuSpan2] = span2[j];
     v[kIchimokuSpan2Shifted] = earlier[kIchimokuSpan2];
   }
   // The lagging line needs 50 records after it: 25 to shift over and 25 future copies.

@@ -170,8 +170,8 @@ void DrawCandleColumns(const SeriesFrame& f, Canvas& canvas, const CandlePens& p
     std::optional<int> upper, lower;
     for (int i : labelled) {
       const ChartPoint& p = f.Point(i);
-      if (!p.upperLabel.empty() && (!upper || p.high > f.Point(*upper).high)) upper = i;
-      if (!p.lowerLabel.empty() && (!lower || p.low < f.Point(*lower).low)) lower = i;
+      if (!p.UpperLabel().empty() && (!upper || p.high > f.Point(*upper).high)) upper = i;
+      if (!p.LowerLabel().empty() && (!lower || p.low < f.Point(*lower).low)) lower = i;
     }
     if (upper) labels(*upper);
     if (lower && lower != upper) labels(*lower);
@@ -192,7 +192,7 @@ void DrawCandleColumns(const SeriesFrame& f, Canvas& canvas, const CandlePens& p
       const ChartPoint& t = f.Point(tallest);
       if (p.high - p.low > t.high - t.low) tallest = i;
     }
-    if (!p.upperLabel.empty() || !p.lowerLabel.empty()) labelled.push_back(i);
+    if (!p.UpperLabel().empty() || !p.LowerLabel().empty()) labelled.push_back(i);
   }
   draw();
 }
@@ -209,11 +209,11 @@ void DrawCandle(const SeriesFrame& f, Canvas& canvas) {
   auto labels = [&](int i) {
     const ChartPoint& p = f.Point(i);
     const int x = f.X(i);
-    if (const auto upper = TrimBlanks(p.upperLabel); !upper.empty()) {
+    if (const auto upper = TrimBlanks(p.UpperLabel()); !upper.empty()) {
       canvas.Text({double(x), double(f.Y(p.high) - 20)}, upper, labelFont, f.s.upColor,
                   TextAlign::Center);
     }
-    if (const auto lower = TrimBlanks(p.lowerLabel); !lower.empty()) {
+    if (const auto lower = TrimBlanks(p.LowerLabel()); !lower.empty()) {
       canvas.Text({double(x), double(f.Y(p.low) + 1)}, lower, labelFont, f.s.downColor,
                   TextAlign::Center);
     }
@@ -243,26 +243,26 @@ void DrawFlaggedCandle(const SeriesFrame& f, Canvas& canvas) {
     const double x = f.X(i);
     const double aboveHigh = f.Y(p.high) - 1;
     if (f.s.horizontalLabels) {
-      if (!p.upperLabel.empty()) {
-        canvas.Text({x, double(f.Y(p.high) - 20)}, p.upperLabel, flatFont, Rgb(255, 0, 0),
+      if (!p.UpperLabel().empty()) {
+        canvas.Text({x, double(f.Y(p.high) - 20)}, p.UpperLabel(), flatFont, Rgb(255, 0, 0),
                     TextAlign::Center);
       }
-      if (!p.lowerLabel.empty()) {
-        canvas.Text({x, double(f.Y(p.low) + 1)}, p.lowerLabel, flatFont, Rgb(0, 0, 255),
+      if (!p.LowerLabel().empty()) {
+        canvas.Text({x, double(f.Y(p.low) + 1)}, p.LowerLabel(), flatFont, Rgb(0, 0, 255),
                     TextAlign::Center);
       }
       return;
     }
     // Rotated labels run upward from their anchor; right alignment makes them run downward.
-    if (!p.upperLabel.empty()) {
-      canvas.Text({x - 8, aboveHigh}, p.upperLabel, upwardFont, Rgb(0, 0, 0), TextAlign::Left);
+    if (!p.UpperLabel().empty()) {
+      canvas.Text({x - 8, aboveHigh}, p.UpperLabel(), upwardFont, Rgb(0, 0, 0), TextAlign::Left);
     }
-    if (!p.lowerLabel.empty()) {
+    if (!p.LowerLabel().empty()) {
       if (f.Y(p.open) < f.Y(p.close)) {
-        canvas.Text({x - 8, double(f.Y(p.low) + 1)}, p.lowerLabel, upwardFont, Rgb(0, 0, 0),
+        canvas.Text({x - 8, double(f.Y(p.low) + 1)}, p.LowerLabel(), upwardFont, Rgb(0, 0, 0),
                     TextAlign::Right);
       } else {
-        canvas.Text({x - 8, aboveHigh}, p.lowerLabel, upwardFont, Rgb(0, 0, 0), TextAlign::Left);
+        canvas.Text({x - 8, aboveHigh}, p.LowerLabel(), upwardFont, Rgb(0, 0, 0), TextAlign::Left);
       }
     }
   };

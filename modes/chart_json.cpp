@@ -16,9 +16,9 @@ json Number(double v) { return std::isfinite(v) ? json(v) : json(nullptr); }
 json Colour(ColorRef c) { return json::array({RedOf(c), GreenOf(c), BlueOf(c)}); }
 
 json PointToJson(const ChartPoint& p) {
-  return {{"date", p.date},       {"open", Number(p.open)},     {"high", Number(p.high)},
-          {"low", Number(p.low)}, {"close", Number(p.close)},   {"valid", p.valid},
-          {"rising", p.rising},   {"upperLabel", p.upperLabel}, {"lowerLabel", p.lowerLabel}};
+  return {{"date", p.date},       {"open", Number(p.open)},       {"high", Number(p.high)},
+          {"low", Number(p.low)}, {"close", Number(p.close)},     {"valid", p.valid},
+          {"rising", p.rising},   {"upperLabel", p.UpperLabel()}, {"lowerLabel", p.LowerLabel()}};
 }
 
 // A series' properties; its points follow under "points".

@@ -95,11 +95,11 @@ void SetSwingLabels(ChartSeries& series, int window, SwingKind kind, int firstPo
   const std::vector<bool> troughs = SwingExtremes(negLows, window, kind, first);
   for (std::size_t j = 0; j < pts.size(); ++j) {
     if (peaks[j]) {
-      pts[j - 1].upperLabel.clear();
+      pts[j - 1].SetUpperLabel({});
       pts[j].SetUpperLabel(DateLabel(pts[j].date));
     }
     if (troughs[j]) {
-      pts[j - 1].lowerLabel.clear();
+      pts[j - 1].SetLowerLabel({});
       pts[j].SetLowerLabel(DateLabel(pts[j].date));
     }
   }

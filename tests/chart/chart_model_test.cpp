@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace orvane {
 namespace {
 
@@ -15,6 +17,21 @@ TEST(CutLabel, KeepsShortTextAndCutsLongTextOnCharacterBoundary) {
   const std::string cut = CutLabel(korean);
   EXPECT_EQ(cut.size(), 126u);
   EXPECT_EQ(cut.substr(123), "가");
+}
+
+// Labels live behind a pointer: copies must not share them, and clearing one keeps the other.
+TEST(ChartPoint, LabelsAreCutCopiedDeeplyAndClearedOneByOne) {
+  ChartPoint p, assigned;
+  p.SetUpperLabel(std::string(200, 'x'));
+  p.SetLowerLabel("20-05");
+  const ChartPoint copy = p;
+  assigned.SetLowerLabel("old");
+  assigned = p;
+  p.SetUpperLabel({});
+  EXPECT_EQ(p.UpperLabel(), "");
+  EXPECT_EQ(p.LowerLabel(), "20-05");
+  EXPECT_EQ(copy.UpperLabel().size(), kMaxLabelBytes);
+  EXPECT_EQ(assigned.UpperLabel().size(), kMaxLabelBytes);
 }
 
 TEST(ChartModel, WorkRecordsStartWithTheirDefaultsAndCarryOver) {

@@ -259,8 +259,8 @@ TEST(ChartPaint, CandleLabelsKeepClearOfEachOtherExtremesFirst) {
   for (int i = 0; i < 80; ++i) {
     const double v = 100.0 + 30.0 * std::sin(i / 5.0) + (i == 37 ? 80.0 : 0.0);
     ChartPoint p = Pt(200001 + (i / 12) * 100 + i % 12, v - 2, v + 3, v - 5, v);
-    p.upperLabel = "+12.34%";
-    p.lowerLabel = "-5.67%";
+    p.SetUpperLabel("+12.34%");
+    p.SetLowerLabel("-5.67%");
     pts.push_back(p);
   }
   chart.series.push_back(Series(SeriesStyle::Candle, pts));
@@ -757,9 +757,9 @@ TEST(ChartPaint, MonthlySampleDrawsEveryPart) {
   EXPECT_TRUE(drawn(chart.settings.subtitle));
   for (int year = 1975; year <= 2020; year += 5) EXPECT_TRUE(drawn(std::to_string(year)));
   for (const ChartPoint& p : chart.series[0].points) {
-    for (const std::string& label : {p.upperLabel, p.lowerLabel}) {
+    for (const std::string_view label : {p.UpperLabel(), p.LowerLabel()}) {
       if (!label.empty()) {
-        EXPECT_TRUE(drawn(label)) << p.date;
+        EXPECT_TRUE(drawn(std::string(label))) << p.date;
       }
     }
   }

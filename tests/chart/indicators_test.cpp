@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -258,6 +259,36 @@ TEST(Ichimoku, ClosesExtendTheListAndCutLaggingAndConversion) {
   std::vector<DataRecord> none;
   ComputeIchimokuOnCloses(none);
   EXPECT_TRUE(none.empty());
+}
+
+// Plateaus (0 and -0 among them), NaN and infinite prices: each window's midpoint is the one a
+// scan from the window's start gives, bit for bit, and none where the window holds a gap.
+TEST(Ichimoku, WindowsOverPlateausAndGapsMatchAScan) {
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<DataRecord> work(400);
+  for (std::size_t k = 0; k < work.size(); ++k) {
+    const double level = static_cast<double>(k / 40 % 3);  // runs of 40 equal prices
+    work[k].v[kHigh] = level > 0 ? level : k % 5 == 0 ? -0.0 : 0.0;
+    work[k].v[kLow] = level > 0 ? -level : k % 3 == 0 ? -0.0 : 0.0;
+  }
+  work[60].v[kHigh] = std::nan("");
+  work[200].v[kLow] = -inf;
+  work[201].v[kHigh] = inf;
+  ComputeIchimokuOnHighsLows(work);
+  for (int j = 0; j < 400; ++j) {
+    for (const auto& [slot, window] : {std::pair{kIchimokuBase, 26}, {kIchimokuSpan2, 52}}) {
+      double hi = -inf, lo = inf;
+      bool gap = false;
+      for (int k = std::max(0, j - window + 1); k <= j; ++k) {
+        gap = gap || !std::isfinite(work[k].v[kHigh]) || !std::isfinite(work[k].v[kLow]);
+        hi = std::max(hi, work[k].v[kHigh]);
+        lo = std::min(lo, work[k].v[kLow]);
+      }
+      const double expected = gap ? kNoValue : (hi + lo) / 2.0;
+      EXPECT_EQ(std::signbit(work[j].v[slot]), std::signbit(expected)) << j;
+      EXPECT_EQ(work[j].v[slot], expected) << j << " window " << window;
+    }
+  }
 }
 
 TEST(Ichimoku, HighsAndLowsKeepTheLengthAndTakeTheLaggingHigh) {

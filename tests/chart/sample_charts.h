@@ -72,8 +72,7 @@ inline void AppendLine(ChartModel& chart, const std::vector<double>& values,
     chart.workPoint.open = chart.workPoint.low = chart.workPoint.high = chart.workPoint.close =
         values[i];
     chart.workPoint.valid = true;
-    chart.workPoint.upperLabel.clear();
-    chart.workPoint.lowerLabel.clear();
+    chart.workPoint.ClearLabels();
     chart.AppendWorkPoint();
   }
   chart.AppendWorkSeries();
@@ -118,8 +117,7 @@ inline void FillMonthlyChart(ChartModel& chart, int monthCount) {
     wp.low = m.low;
     wp.close = m.close;
     wp.valid = true;
-    wp.upperLabel.clear();
-    wp.lowerLabel.clear();
+    wp.ClearLabels();
     chart.AppendWorkPoint();
   }
   // Strict swing labels over a window of 9.

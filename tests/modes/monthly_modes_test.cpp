@@ -324,8 +324,8 @@ TEST(RangeSearchChart, SwingWindowScalesWithThePoints) {
     BuildRangeSearchChart(in, chart);
     std::vector<std::string> labels;
     for (const ChartPoint& p : chart.series[0].points) {
-      EXPECT_EQ(p.lowerLabel, "");  // the lows only rise
-      if (!p.upperLabel.empty()) labels.push_back(p.upperLabel);
+      EXPECT_EQ(p.LowerLabel(), "");  // the lows only rise
+      if (!p.UpperLabel().empty()) labels.emplace_back(p.UpperLabel());
     }
     return labels;
   };

@@ -50,12 +50,12 @@ void ReferenceSwings(std::vector<ChartPoint>& p, int w, SwingKind kind, int firs
       }
     }
     if (peak) {
-      p[j - 1].upperLabel.clear();
-      p[j].upperLabel = DateLabel(p[j].date);
+      p[j - 1].SetUpperLabel({});
+      p[j].SetUpperLabel(DateLabel(p[j].date));
     }
     if (trough) {
-      p[j - 1].lowerLabel.clear();
-      p[j].lowerLabel = DateLabel(p[j].date);
+      p[j - 1].SetLowerLabel({});
+      p[j].SetLowerLabel(DateLabel(p[j].date));
     }
   }
 }
@@ -88,8 +88,10 @@ TEST(SwingLabels, MatchTheOneByOneComparisonForAnyDataAndWindow) {
     SetSwingLabels(fast, w, kind, first);
     ReferenceSwings(slow, w, kind, first);
     for (int i = 0; i < n; ++i) {
-      ASSERT_EQ(fast.points[i].upperLabel, slow[i].upperLabel) << "round " << round << " i " << i;
-      ASSERT_EQ(fast.points[i].lowerLabel, slow[i].lowerLabel) << "round " << round << " i " << i;
+      ASSERT_EQ(fast.points[i].UpperLabel(), slow[i].UpperLabel())
+          << "round " << round << " i " << i;
+      ASSERT_EQ(fast.points[i].LowerLabel(), slow[i].LowerLabel())
+          << "round " << round << " i " << i;
     }
   }
 }
@@ -106,13 +108,14 @@ TEST(SwingLabels, StrictAndNonStrictDifferOnEqualNeighbours) {
   }
   ChartSeries strict = s;
   SetSwingLabels(strict, 3, SwingKind::Strict);
-  for (const ChartPoint& p : strict.points) EXPECT_EQ(p.upperLabel + p.lowerLabel, "");
+  for (const ChartPoint& p : strict.points)
+    EXPECT_EQ(std::string(p.UpperLabel()) + std::string(p.LowerLabel()), "");
 
   SetSwingLabels(s, 3, SwingKind::NonStrict);
-  EXPECT_EQ(s.points[3].upperLabel, "");  // the later of two equal peaks keeps the label
-  EXPECT_EQ(s.points[4].upperLabel, "20-05");
-  EXPECT_EQ(s.points[7].lowerLabel, "20-08");  // flat lows: only the last keeps its label
-  EXPECT_EQ(s.points[6].lowerLabel, "");
+  EXPECT_EQ(s.points[3].UpperLabel(), "");  // the later of two equal peaks keeps the label
+  EXPECT_EQ(s.points[4].UpperLabel(), "20-05");
+  EXPECT_EQ(s.points[7].LowerLabel(), "20-08");  // flat lows: only the last keeps its label
+  EXPECT_EQ(s.points[6].LowerLabel(), "");
 }
 
 TEST(SwingLabels, ScaledWindow) {

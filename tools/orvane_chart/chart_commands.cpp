@@ -54,12 +54,13 @@ int RunJson(const Invocation& invocation) {
     BuildDashboard(table, DashboardInputsOf(in), dashboard->charts);
     all = {&dashboard->models[0], &dashboard->models[1], &dashboard->models[2]};
     dumped = all;
-  } else if (!BuildChart(mode, in, single)) {
-    return WriteOutput(invocation, "null\n");
+  } else {
+    table = DataTable{};  // a single chart reads the records alone
+    if (!BuildChart(mode, in, single)) return WriteOutput(invocation, "null\n");
   }
   // The dump shows the inputs as given; the records are no longer needed.
   in.records = {};
-  table.Clear();
+  table = DataTable{};
   return WriteOutputStream(invocation,
                            [&](std::ostream& out) { WriteChartDump(out, mode, in, dumped); });
 }

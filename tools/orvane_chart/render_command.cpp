@@ -78,9 +78,12 @@ int RunRenderCommand(const Invocation& invocation) {
     BuildDashboard(request.table, DashboardInputsOf(request.in), dashboard.charts);
     status = RunDashboardRender(dashboard.charts, request.render, err);
   } else {
+    // A single chart reads the records alone, and the picture only the series.
+    request.table = DataTable{};
     ChartModel chart;
     chart.Attach();
     BuildChart(request.mode, request.in, chart);
+    request.in.records = {};
     status = RunRender(chart, request.render, err);
   }
   std::fputs(err.str().c_str(), stderr);
