@@ -11,6 +11,8 @@
 #include <sstream>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "data/series_reader.h"
 
 // The application lives until exit; fontconfig's caches it holds are not leaks.
@@ -23,13 +25,16 @@ namespace fs = std::filesystem;
 
 const fs::path kSample = fs::path(ORVANE_TEST_DATA_DIR) / "samples/10001.txt";
 
+const fs::path kCompareFile = fs::path(ORVANE_TEST_DATA_DIR) / "fixtures/compare_lines.txt";
+
 std::vector<std::vector<std::string>> RunCsv(std::map<std::string, std::string, std::less<>> values,
-                                             std::string* bom = nullptr) {
+                                             std::string* bom = nullptr,
+                                             const fs::path& file = kSample) {
   // CTest runs each test in its own process, in parallel: every test writes a file of its own.
   const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
   const fs::path out = fs::path(ORVANE_BINARY_DIR) / ("csv_command_" + test + ".csv");
   Invocation invocation;
-  invocation.file = kSample.string();
+  invocation.file = file.string();
   invocation.values = std::move(values);
   invocation.values["--csv"] = out.string();
   EXPECT_TRUE(WantsCsv(invocation));
@@ -116,6 +121,93 @@ TEST(CsvCommand, LogScaleGivesTheRealValuesBack) {
     // Momentum is drawn unscaled under either scale.
     EXPECT_EQ(log[i][coppock], arith[i][coppock]);
   }
+}
+
+// The file's records as --records prints them: date -> the 39 values.
+std::map<int, std::vector<double>> RecordsOf(const fs::path& file) {
+  const fs::path out = fs::path(ORVANE_BINARY_DIR) / "csv_command_records.json";
+  Invocation invocation;
+  invocation.file = file.string();
+  invocation.outPath = out.string();
+  for (const Command& c : TableCommands()) {
+    if (c.flag == "--records") EXPECT_EQ(c.run(invocation), kExitOk);
+  }
+  std::ifstream in(out);
+  const nlohmann::json dump = nlohmann::json::parse(in);
+  std::map<int, std::vector<double>> records;
+  for (const auto& r : dump["records"]) {
+    records[r["date"].get<int>()] = r["v"].get<std::vector<double>>();
+  }
+  return records;
+}
+
+int RowDate(const std::string& cell) {
+  return std::stoi(cell.substr(0, 4)) * 100 + std::stoi(cell.substr(5));
+}
+
+TEST(CsvCommand, RebaseSetsEverySeriesTo100AtItsBaseMonth) {
+  const auto records = RecordsOf(kCompareFile);
+  // The close and the lines A and B have a value at 2020.01; C starts at 2020.04.
+  const int slots[] = {kClose, FurtherValue(1), FurtherValue(2), FurtherValue(3)};
+  const double bases[] = {records.at(202001)[kClose], records.at(202001)[FurtherValue(1)],
+                          records.at(202001)[FurtherValue(2)], records.at(202004)[FurtherValue(3)]};
+  for (const char* scale : {"arith", "log"}) {
+    const auto rows = RunCsv({{"--mode", "8"}, {"--rebase", "2020.01"}, {"--scale", scale}},
+                             nullptr, kCompareFile);
+    ASSERT_EQ(rows.size(), records.size() + 1);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"날짜", "시가", "고가", "저가", "종가", "A지수",
+                                                 "B지수", "C지수 (기준 2020.04)"}));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+      const int date = RowDate(rows[i][0]);
+      const std::vector<double>& v = records.at(date);
+      for (int c = 0; c < 4; ++c) {
+        const double expected = v[static_cast<std::size_t>(c)] / bases[0] * 100.0;
+        EXPECT_NEAR(Number(rows[i][1 + c]), expected, 1e-9 * expected) << date << scale;
+      }
+      for (int n = 1; n < 4; ++n) {
+        const double raw = v[static_cast<std::size_t>(slots[n])];
+        const std::string& cell = rows[i][4 + n];
+        if (raw < 1e-8) {
+          EXPECT_EQ(cell, "") << date;
+        } else {
+          EXPECT_NEAR(Number(cell), raw / bases[n] * 100.0, 1e-9 * raw / bases[n] * 100.0) << date;
+        }
+      }
+      if (date == 202001)
+        EXPECT_EQ(std::vector(rows[i].begin() + 4, rows[i].end() - 1),
+                  std::vector<std::string>(3, "100"));
+    }
+  }
+  Invocation other;
+  other.file = kCompareFile.string();
+  other.values = {{"--mode", "1"}, {"--rebase", "2020.01"}, {"--csv", "-"}};
+  EXPECT_EQ(CsvCommand().run(other), kExitUsage);
+}
+
+TEST(CsvCommand, ChangesGiveThePercentFromTheMonthBeforeAndAYearBefore) {
+  const auto records = RecordsOf(kCompareFile);
+  const auto rows = RunCsv({{"--changes", ""}}, nullptr, kCompareFile);
+  ASSERT_EQ(rows[0].size(), 14u);
+  EXPECT_EQ(rows[0][12], "전월대비");
+  EXPECT_EQ(rows[0][13], "전년동월대비");
+  int blanks = 0;
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const int date = RowDate(rows[i][0]);
+    const int before = date % 100 == 1 ? date - 89 : date - 1;
+    for (const auto& [then, cell] :
+         {std::pair{before, rows[i][12]}, std::pair{date - 100, rows[i][13]}}) {
+      if (!records.contains(then)) {
+        EXPECT_EQ(cell, "") << date;  // 2019.06 is missing from the file
+        ++blanks;
+        continue;
+      }
+      const double expected = (records.at(date)[kClose] / records.at(then)[kClose] - 1.0) * 100.0;
+      EXPECT_NEAR(Number(cell), expected, 1e-9) << date << " against " << then;
+    }
+  }
+  // 2019 has no year before (11 months, 2019.06 missing), 2019.01 no month before, and 2019.07
+  // and 2020.06 miss 2019.06.
+  EXPECT_EQ(blanks, 11 + 1 + 2);
 }
 
 TEST(CsvCommand, AFailedWriteIsReportedAndLeavesNoFile) {
