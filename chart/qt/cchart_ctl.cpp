@@ -77,11 +77,9 @@ CCHARTctl::CCHARTctl(QWidget* parent) : QWidget(parent), exportFolder_(DefaultEx
   noteTimer_.setSingleShot(true);
   noteTimer_.setInterval(kNoteTime);
   connect(&noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
-  showChanges_ = new QAction(QStringLiteral("전기·전년 대비 변화 보기"), this);
+  // "%" is read from the key's text in keyPressEvent, so it works on every keyboard layout.
+  showChanges_ = new QAction(QStringLiteral("전기·전년 대비 변화 보기\t%"), this);
   showChanges_->setCheckable(true);
-  showChanges_->setShortcut(QKeySequence(Qt::Key_Percent));
-  showChanges_->setShortcutContext(Qt::WidgetShortcut);
-  addAction(showChanges_);
   connect(showChanges_, &QAction::toggled, this, [this] {
     if (!readout_) return;
     {
@@ -435,6 +433,8 @@ void CCHARTctl::keyPressEvent(QKeyEvent* event) {
   } else if (event->matches(QKeySequence::Copy)) {
     ShowNote(CopyImage() ? QStringLiteral("차트 그림을 클립보드에 복사했습니다.")
                          : QStringLiteral("차트 그림을 복사하지 못했습니다."));
+  } else if (event->text() == QStringLiteral("%")) {
+    showChanges_->toggle();
   } else if (control && event->key() == Qt::Key_E) {
     const QString path = ExportCsv();
     ShowNote(path.isEmpty() ? QStringLiteral("CSV를 저장하지 못했습니다: ") + exportFolder_

@@ -147,10 +147,12 @@ int RowDate(const std::string& cell) {
 
 TEST(CsvCommand, RebaseSetsEverySeriesTo100AtItsBaseMonth) {
   const auto records = RecordsOf(kCompareFile);
-  // The close and the lines A and B have a value at 2020.01; C starts at 2020.04.
-  const int slots[] = {kClose, FurtherValue(1), FurtherValue(2), FurtherValue(3)};
-  const double bases[] = {records.at(202001)[kClose], records.at(202001)[FurtherValue(1)],
-                          records.at(202001)[FurtherValue(2)], records.at(202004)[FurtherValue(3)]};
+  // The candles and the lines A and B have a value at 2020.01; C starts at 2020.04.
+  const std::size_t slots[] = {kOpen,           kHigh,           kLow,           kClose,
+                               FurtherValue(1), FurtherValue(2), FurtherValue(3)};
+  const auto base = [&records](std::size_t slot) {
+    return records.at(slot == FurtherValue(3) ? 202004 : 202001)[slot < kVolume ? kClose : slot];
+  };
   for (const char* scale : {"arith", "log"}) {
     const auto rows = RunCsv({{"--mode", "8"}, {"--rebase", "2020.01"}, {"--scale", scale}},
                              nullptr, kCompareFile);
@@ -159,18 +161,13 @@ TEST(CsvCommand, RebaseSetsEverySeriesTo100AtItsBaseMonth) {
                                                  "B지수", "C지수 (기준 2020.04)"}));
     for (std::size_t i = 1; i < rows.size(); ++i) {
       const int date = RowDate(rows[i][0]);
-      const std::vector<double>& v = records.at(date);
-      for (int c = 0; c < 4; ++c) {
-        const double expected = v[static_cast<std::size_t>(c)] / bases[0] * 100.0;
-        EXPECT_NEAR(Number(rows[i][1 + c]), expected, 1e-9 * expected) << date << scale;
-      }
-      for (int n = 1; n < 4; ++n) {
-        const double raw = v[static_cast<std::size_t>(slots[n])];
-        const std::string& cell = rows[i][4 + n];
+      for (std::size_t c = 0; c < 7; ++c) {
+        const double raw = records.at(date)[slots[c]];
         if (raw < 1e-8) {
-          EXPECT_EQ(cell, "") << date;
+          EXPECT_EQ(rows[i][1 + c], "") << date;
         } else {
-          EXPECT_NEAR(Number(cell), raw / bases[n] * 100.0, 1e-9 * raw / bases[n] * 100.0) << date;
+          const double expected = raw / base(slots[c]) * 100.0;
+          EXPECT_NEAR(Number(rows[i][1 + c]), expected, 1e-9 * expected) << date << scale;
         }
       }
       if (date == 202001)
