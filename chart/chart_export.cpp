@@ -48,7 +48,7 @@ std::string CsvDate(std::int32_t date) {
 }  // namespace
 
 void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
-                   const ChartSettings& settings, const ChartView& view) {
+                   const ChartSettings& settings, const ChartView& view, bool changes) {
   // One line at a time: a long series never sits in memory as text.
   std::string line(kByteOrderMark);
   line += "날짜,시가,고가,저가,종가";
@@ -62,6 +62,12 @@ void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
     lines.push_back(s);
     line += ',';
     line += CsvField(DisplayName(series[s], s));
+  }
+  const ChangeCaptions captions = ChangeCaptionsFor(settings.pointPeriod);
+  if (changes) {
+    for (std::string_view caption : {captions.previous, captions.yearAgo}) {
+      if (!caption.empty()) (line += ',') += caption;
+    }
   }
   line += "\r\n";
   out << line;
@@ -80,6 +86,15 @@ void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
       const ChartSeries& value = series[s];
       if (i < value.points.size() && value.points[i].valid) {
         line += CsvNumber(RealValue(value.points[i].close, value, settings));
+      }
+    }
+    if (changes) {
+      const PointChanges at = ChangesAt(s0, settings, PointIndex{static_cast<int>(i)});
+      for (const auto& [caption, change] :
+           {std::pair{captions.previous, at.previous}, std::pair{captions.yearAgo, at.yearAgo}}) {
+        if (caption.empty()) continue;
+        line += ',';
+        if (change) line += CsvNumber(*change);
       }
     }
     line += "\r\n";

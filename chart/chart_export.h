@@ -14,12 +14,13 @@ namespace orvane {
 // CSV of the visible points: date (YYYY-MM), open, high, low and close of series 0, then one
 // column per line series named in its header, real values under the logarithmic scale, gaps
 // empty. UTF-8 with a byte-order mark and CRLF lines, so spreadsheets read the Korean names.
-// The caller holds seriesLock.
+// With changes, the close's percentage changes against the period before and a year before
+// (ChangesAt) follow as the last columns. The caller holds seriesLock.
 std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings& settings,
                      const ChartView& view);
 // The same text, written to the stream line by line.
 void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
-                   const ChartSettings& settings, const ChartView& view);
+                   const ChartSettings& settings, const ChartView& view, bool changes = false);
 
 // What an export is named after: the series shown (the chart's title when empty) and the chart
 // mode that drew it.

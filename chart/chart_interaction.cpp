@@ -20,6 +20,44 @@ std::optional<double> ValueAt(const ChartSeries& s, int index, const ChartSettin
   return RealValue(p.close, s, settings);
 }
 
+// Periods since year 0 (months, quarters or years); empty for a date that is no month.
+std::optional<int> PeriodNumber(std::int32_t date, PointPeriod period) {
+  const int year = date / 100, month = date % 100;
+  if (date <= 0 || month < 1 || month > 12) return std::nullopt;
+  switch (period) {
+    case PointPeriod::Month:
+      return year * 12 + month - 1;
+    case PointPeriod::Quarter:
+      return year * 4 + (month - 1) / 3;
+    case PointPeriod::Year:
+      return year;
+  }
+  return std::nullopt;
+}
+
+int PeriodsPerYear(PointPeriod period) {
+  return period == PointPeriod::Month ? 12 : period == PointPeriod::Quarter ? 4 : 1;
+}
+
+// Real close of the point of period `target` before point `before`; the scan stops at the first
+// earlier period, so it walks at most a year of points.
+std::optional<double> CloseOfPeriod(const ChartSeries& s, const ChartSettings& settings,
+                                    std::size_t before, int target) {
+  for (std::size_t k = before; k-- > 0;) {
+    const auto n = PeriodNumber(s.points[k].date, settings.pointPeriod);
+    if (!n || *n > target) continue;
+    if (*n < target) break;
+    return ValueAt(s, static_cast<int>(k), settings);
+  }
+  return std::nullopt;
+}
+
+std::optional<double> PercentChange(std::optional<double> now, std::optional<double> then) {
+  if (!now || !then || *then <= 0.0) return std::nullopt;
+  const double change = (*now / *then - 1.0) * 100.0;
+  return std::isfinite(change) ? std::optional(change) : std::nullopt;
+}
+
 std::string GroupDigits(std::string digits) {
   for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
     digits.insert(static_cast<std::size_t>(at), ",");
@@ -89,12 +127,63 @@ std::optional<Readout> ReadoutAt(const std::vector<ChartSeries>& series,
     r.lines.push_back(
         {DisplayName(series[s], s), series[s].color, ValueAt(series[s], i, settings)});
   }
+  r.changes = ChangesAt(first, settings, index);
   return r;
+}
+
+PointChanges ChangesAt(const ChartSeries& first, const ChartSettings& settings, PointIndex index) {
+  const auto i = static_cast<std::size_t>(index);
+  if (i >= first.points.size()) return {};
+  const auto n = PeriodNumber(first.points[i].date, settings.pointPeriod);
+  const std::optional<double> now = ValueAt(first, static_cast<int>(i), settings);
+  if (!n || !now) return {};
+  PointChanges changes;
+  changes.previous = PercentChange(now, CloseOfPeriod(first, settings, i, *n - 1));
+  if (settings.pointPeriod != PointPeriod::Year) {
+    const int yearAgo = *n - PeriodsPerYear(settings.pointPeriod);
+    changes.yearAgo = PercentChange(now, CloseOfPeriod(first, settings, i, yearAgo));
+  }
+  return changes;
+}
+
+ChangeCaptions ChangeCaptionsFor(PointPeriod period) {
+  switch (period) {
+    case PointPeriod::Quarter:
+      return {"전분기대비", "전년동기대비"};
+    case PointPeriod::Year:
+      return {"전년대비", {}};
+    case PointPeriod::Month:
+      break;
+  }
+  return {"전월대비", "전년동월대비"};
+}
+
+std::string FormatChange(std::optional<double> percent) {
+  if (!percent) return "-";
+  // A change that rounds to zero has no sign.
+  if (std::abs(*percent) < 0.005) return "0.00%";
+  return fmt::format("{:+.2f}%", *percent);
 }
 
 std::string ReadoutDate(std::int32_t date) {
   if (date <= 0) return {};
   return fmt::format("{:04}.{:02}", date / 100, date % 100);
+}
+
+std::int32_t ParseMonth(std::string_view text) {
+  std::string digits;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const char c = text[k];
+    if (c >= '0' && c <= '9') {
+      digits += c;
+    } else if (!((c == '.' || c == '-') && k == 4)) {
+      return 0;
+    }
+  }
+  if (digits.size() != 6) return 0;
+  const int year = std::stoi(digits.substr(0, 4)), month = std::stoi(digits.substr(4));
+  if (year < 1 || month < 1 || month > 12) return 0;
+  return year * 100 + month;
 }
 
 std::string FormatReadoutValue(double value) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "chart/canvas.h"
@@ -38,6 +39,27 @@ struct ReadoutValue {
   std::optional<double> value;  // real value; empty for a gap
 };
 
+// Percentage changes of series 0's close (real values) at one point; empty where the point
+// compared with is missing or has no usable value.
+struct PointChanges {
+  std::optional<double> previous;  // against the period before
+  std::optional<double> yearAgo;   // against the same period a year before
+};
+// Changes of the close at point i of series 0. The points compared with are found by date, so
+// a missing month gives no figure rather than the change against another month.
+PointChanges ChangesAt(const ChartSeries& first, const ChartSettings& settings, PointIndex index);
+
+// Captions of the two changes: "전월대비"/"전년동월대비", "전분기대비"/"전년동기대비"; in a
+// yearly chart the period before is the year before, so only the first ("전년대비") is shown.
+struct ChangeCaptions {
+  std::string_view previous;
+  std::string_view yearAgo;  // empty when it would repeat the first
+};
+ChangeCaptions ChangeCaptionsFor(PointPeriod period);
+
+// A change for the readout and the export: "+1.25%"; "-" for none.
+std::string FormatChange(std::optional<double> percent);
+
 struct Readout {
   PointIndex index{};
   int x = 0;         // crosshair column
@@ -45,6 +67,7 @@ struct Readout {
   // Open, high, low and close of series 0 (real values); empty when its point is a gap.
   std::optional<std::array<double, 4>> candle;
   std::vector<ReadoutValue> lines;
+  PointChanges changes;
 };
 
 // Everything the readout box shows at a point; empty when the point is not visible.
@@ -54,6 +77,8 @@ std::optional<Readout> ReadoutAt(const std::vector<ChartSeries>& series,
 
 // "2021.06" for 202106; empty for 0.
 std::string ReadoutDate(std::int32_t date);
+// 202106 for "2021.06" (also "2021-06" and "202106"); 0 when the text is no such month.
+std::int32_t ParseMonth(std::string_view text);
 // A value for the readout box: at most four decimals (two from 1000 up), thousands grouped.
 std::string FormatReadoutValue(double value);
 

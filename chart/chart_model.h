@@ -106,6 +106,10 @@ struct ChartView {
 };
 
 // Settings of the chart that hosts may change between draws.
+// What one point of series 0 stands for; the readout compares a point with the period before
+// and with the same period a year before.
+enum class PointPeriod { Month, Quarter, Year };
+
 struct ChartSettings {
   std::int32_t rightMargin = 20;
   std::int32_t bottomMargin = 15;
@@ -122,6 +126,7 @@ struct ChartSettings {
   std::array<std::string, 10> compareNames;
   // The main pane holds base-10 logarithms of the values (the lower pane never does).
   bool logScale = false;
+  PointPeriod pointPeriod = PointPeriod::Month;
 };
 
 // The data side of the chart control: series, scratch records, view and settings.

@@ -65,10 +65,12 @@ json ChartHead(const ChartModel& chart) {
 }
 
 json DumpHead(int mode, const PipelineInputs& in) {
-  return {{"mode", mode},
-          {"scale", in.LogScale() ? "log" : "arith"},
-          {"fromYear", in.fromYear},
-          {"toYear", in.toYear}};
+  json head = {{"mode", mode},
+               {"scale", in.LogScale() ? "log" : "arith"},
+               {"fromYear", in.fromYear},
+               {"toYear", in.toYear}};
+  if (in.rebaseMonth > 0) head["rebaseMonth"] = in.rebaseMonth;
+  return head;
 }
 
 std::string Compact(const json& value) {

@@ -151,6 +151,8 @@ void BuildDashboard(const DataTable& table, const DashboardInputs& in,
                     const DashboardCharts& charts) {
   const DashboardLists lists = ReadDashboardLists(table, in.scaleChoice);
   for (ChartModel* chart : charts) chart->settings.logScale = in.scaleChoice == kScaleLog;
+  charts[1]->settings.pointPeriod = PointPeriod::Quarter;
+  charts[2]->settings.pointPeriod = PointPeriod::Year;
   const std::int32_t highlight = LeadingInteger(lists.highlightText);
   const RangeFilter range{in.fromYear};
 

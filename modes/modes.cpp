@@ -41,6 +41,7 @@ bool IsModeBuilt(int mode) { return Known(mode) && kModes[mode].build != nullptr
 bool BuildChart(int mode, const PipelineInputs& in, ChartModel& chart) {
   if (!IsModeBuilt(mode)) return false;
   chart.settings.logScale = in.LogScale();
+  chart.settings.pointPeriod = PointPeriod::Month;  // the quarterly and yearly modes say otherwise
   kModes[mode].build(in, chart);
   return true;
 }

@@ -63,6 +63,8 @@ void BuildPeriodChart(const PipelineInputs& in, ChartModel& chart, PeriodKind ki
     ComputeRunningMeans(work, kYearMeans);
   }
   ApplyChartProperties(chart, in.header, Legends{}, kLowerPaneRatio);
+  chart.settings.pointPeriod =
+      kind == PeriodKind::Quarter ? PointPeriod::Quarter : PointPeriod::Year;
 
   auto lock = BeginSeries(chart);
   const RangeFilter range{in.fromYear};

@@ -43,6 +43,8 @@ struct PipelineInputs {
   int toYear = 2030;  // exclusive
   // Names of the compared lines: data-table row 4, columns 7 to 16.
   std::array<std::string, 10> compareNames;
+  // Compare mode only: YYYYMM at which every series is set to 100; 0 draws the values as read.
+  std::int32_t rebaseMonth = 0;
 
   bool LogScale() const { return scaleChoice != kScaleArith; }
 };

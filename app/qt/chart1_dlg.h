@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
 
@@ -37,6 +38,13 @@ class CChart1Dlg : public QWidget {
   // leaves the chart empty and gives false.
   bool RunPipeline(int mode);
 
+  // Compare mode's base month, YYYYMM (0: off). A Shift+click on the chart sets it; while it
+  // is set, a field below the compare legend shows it for editing; emptying the field turns it
+  // off. Setting it redraws a compare chart.
+  void SetRebaseMonth(std::int32_t month);
+  std::int32_t RebaseMonth() const { return rebaseMonth_; }
+  QLineEdit& BaseField() { return *baseField_; }
+
   int scaleChoice = kScaleArith;
   int fromYear = 2005;
   int toYear = 2030;
@@ -45,7 +53,12 @@ class CChart1Dlg : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void PlaceBaseField();
+
   CCHARTctl* chart_;
+  QLineEdit* baseField_;
+  int mode_ = -1;
+  std::int32_t rebaseMonth_ = 0;
   DataTable table_;
   PipelineInputs inputs_;
   std::filesystem::path exportFolder_;

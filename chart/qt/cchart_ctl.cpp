@@ -1,5 +1,6 @@
 #include "chart/qt/cchart_ctl.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -76,6 +77,18 @@ CCHARTctl::CCHARTctl(QWidget* parent) : QWidget(parent), exportFolder_(DefaultEx
   noteTimer_.setSingleShot(true);
   noteTimer_.setInterval(kNoteTime);
   connect(&noteTimer_, &QTimer::timeout, note_, &QWidget::hide);
+  // "%" is read from the key's text in keyPressEvent, so it works on every keyboard layout.
+  showChanges_ = new QAction(QStringLiteral("전기·전년 대비 변화 보기\t%"), this);
+  showChanges_->setCheckable(true);
+  connect(showChanges_, &QAction::toggled, this, [this] {
+    if (!readout_) return;
+    {
+      std::lock_guard lock(model_.seriesLock);
+      RenderReadoutBox();
+    }
+    // Same point: only the box's size and place change.
+    PlaceCrosshair(readout_->index, crosshairY_);
+  });
   model_.Attach();
   model_.SetPainter([this](ChartModel&) {
     // A DrawChart from a pipeline brings new series: its view becomes the home view.
@@ -244,6 +257,19 @@ void CCHARTctl::RenderReadoutBox() {
                     line.value ? QString::fromStdString(FormatReadoutValue(*line.value)) : "-",
                     ToQColor(line.color)});
   }
+  if (showChanges_->isChecked() && readout_->candle) {
+    const ChangeCaptions captions = ChangeCaptionsFor(model_.settings.pointPeriod);
+    for (const auto& [caption, change] : {std::pair{captions.previous, readout_->changes.previous},
+                                          std::pair{captions.yearAgo, readout_->changes.yearAgo}}) {
+      if (caption.empty()) continue;
+      // Rises red and falls blue, as the candles.
+      const QColor color = !change || *change == 0.0 ? black
+                           : *change > 0.0           ? QColor(255, 0, 0)
+                                                     : QColor(0, 0, 255);
+      rows.push_back({QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())),
+                      QString::fromStdString(FormatChange(change)), color});
+    }
+  }
 
   const QFont& font = readoutFont_;
   const QFont& bold = readoutBoldFont_;
@@ -316,7 +342,17 @@ void CCHARTctl::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CCHARTctl::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton) {
+  if (event->button() == Qt::LeftButton && event->modifiers() == Qt::ShiftModifier) {
+    ShowCrosshairAt(event->position().toPoint().x(), event->position().toPoint().y());
+    std::int32_t date = 0;
+    if (readout_) {
+      std::lock_guard lock(model_.seriesLock);
+      const auto i = static_cast<std::size_t>(readout_->index);
+      if (!model_.series.empty() && i < model_.series.front().points.size())
+        date = model_.series.front().points[i].date;
+    }
+    if (date > 0) emit monthPicked(date);
+  } else if (event->button() == Qt::LeftButton) {
     dragging_ = true;
     dragStartX_ = event->position().toPoint().x();
     dragShift_ = 0;
@@ -397,6 +433,8 @@ void CCHARTctl::keyPressEvent(QKeyEvent* event) {
   } else if (event->matches(QKeySequence::Copy)) {
     ShowNote(CopyImage() ? QStringLiteral("차트 그림을 클립보드에 복사했습니다.")
                          : QStringLiteral("차트 그림을 복사하지 못했습니다."));
+  } else if (event->text() == QStringLiteral("%")) {
+    showChanges_->toggle();
   } else if (control && event->key() == Qt::Key_E) {
     const QString path = ExportCsv();
     ShowNote(path.isEmpty() ? QStringLiteral("CSV를 저장하지 못했습니다: ") + exportFolder_

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <optional>
 
+class QAction;
 class QLabel;
 
 #include "chart/chart_export.h"
@@ -24,7 +25,9 @@ namespace orvane {
 // mouse (Left/Right step it, Escape or leaving hides it) without repainting the chart. The wheel
 // zooms around the cursor, dragging pans, a double-click or Home returns to the view the last
 // DrawChart call set. Ctrl+S saves the chart as PNG or SVG, Ctrl+C copies it, Ctrl+E writes the
-// visible data as CSV into the export folder.
+// visible data as CSV into the export folder. "%" (or ShowChangesAction) adds the close's change
+// from the period before and a year before to the readout; it starts off. A Shift+click reports
+// the month under the cursor (compare mode takes it as the base month).
 class CCHARTctl : public QWidget {
   Q_OBJECT
 
@@ -53,6 +56,8 @@ class CCHARTctl : public QWidget {
   void ShowCrosshairAt(int x, int y);
   void HideCrosshair();
   const std::optional<Readout>& CurrentReadout() const { return readout_; }
+  // Checkable action that shows the changes in the readout; off at start. Menus add it as is.
+  QAction* ShowChangesAction() const { return showChanges_; }
 
   // Folder of the CSV export and the first folder of the save dialog; created when missing.
   // Defaults to "ExcelFile" in the working folder (the program's folder when writable, else the
@@ -73,6 +78,8 @@ class CCHARTctl : public QWidget {
  signals:
   // A file written by an export, or a failure to write one.
   void exported(const QString& path, bool ok);
+  // A Shift+click on a dated point: its date, YYYYMM.
+  void monthPicked(int date);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -132,6 +139,7 @@ class CCHARTctl : public QWidget {
   ExportNaming exportNaming_;
   QLabel* note_ = nullptr;
   QTimer noteTimer_;
+  QAction* showChanges_ = nullptr;
 };
 
 }  // namespace orvane

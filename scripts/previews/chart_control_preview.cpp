@@ -1,12 +1,15 @@
 // Not a test: shows one chart control full screen with the crosshair and readout over it, for
 // screenshots (scripts/chart-screenshots).
-//   chart_control_preview FILE MODE WIDTHxHEIGHT X Y [ZOOM_NOTCHES]
+//   chart_control_preview FILE MODE WIDTHxHEIGHT X Y [ZOOM_NOTCHES [BASE_MONTH|- [changes]]]
+// BASE_MONTH (YYYY.MM) rebases a compare chart; "changes" adds the changes to the readout.
+#include <QAction>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "chart/qt/cchart_ctl.h"
 #include "data/series_reader.h"
@@ -16,7 +19,9 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 6) {
-    std::fprintf(stderr, "usage: %s FILE MODE WIDTHxHEIGHT X Y [ZOOM_NOTCHES]\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s FILE MODE WIDTHxHEIGHT X Y [ZOOM_NOTCHES [BASE_MONTH|- [changes]]]\n",
+                 argv[0]);
     return 2;
   }
   const int mode = std::stoi(argv[2]);
@@ -28,13 +33,15 @@ int main(int argc, char** argv) {
   orvane::DataTable table;
   if (!orvane::LoadDataFile(table, argv[1])) return 1;
   const orvane::ModeDefaults defaults = orvane::DefaultsForMode(mode);
-  const orvane::PipelineInputs in =
+  orvane::PipelineInputs in =
       orvane::InputsFromTable(table, defaults.scaleChoice, defaults.fromYear, defaults.toYear);
+  if (argc > 7) in.rebaseMonth = orvane::ParseMonth(argv[7]);
 
   orvane::CCHARTctl control;
   control.Model().settings.bottomMargin = 20;
   control.setGeometry(0, 0, width, height);
   control.show();
+  control.ShowChangesAction()->setChecked(argc > 8 && std::string_view(argv[8]) == "changes");
   if (!orvane::BuildChart(mode, in, control.Model())) return 2;
 
   QTimer::singleShot(500, &control, [&] {

@@ -134,6 +134,65 @@ TEST(ChartInteraction, ReadoutShowsRealValuesOfTheLogScaleInTheMainPaneOnly) {
   EXPECT_FALSE(ReadoutAt(series, settings, g, PointIndex{-1}));
 }
 
+// Series 0 of the given dates and closes, as a chart of that period draws it.
+ChartSeries Closes(const std::vector<std::pair<int, double>>& points, bool logScale) {
+  ChartSeries s;
+  s.style = SeriesStyle::Candle;
+  for (const auto& [date, close] : points) {
+    ChartPoint p;
+    p.date = date;
+    p.open = p.low = p.high = p.close = logScale ? std::log10(close) : close;
+    s.points.push_back(p);
+  }
+  return s;
+}
+
+TEST(ChartInteraction, ChangesCompareWithThePeriodBeforeAndAYearBeforeByDate) {
+  struct Case {
+    PointPeriod period;
+    std::vector<std::pair<int, double>> points;
+    int at;
+    std::optional<double> previous, yearAgo;
+  };
+  const std::vector<std::pair<int, double>> months = {{202001, 100}, {202003, 50}, {202012, 80},
+                                                      {202101, 120}, {202103, 60}, {202104, 66}};
+  // The last quarter is partial (dated by its last month so far); 2020Q3 is missing.
+  const std::vector<std::pair<int, double>> quarters = {
+      {202003, 100}, {202006, 90}, {202012, 120}, {202103, 150}, {202105, 135}};
+  const std::vector<std::pair<int, double>> years = {{201812, 100}, {201912, 80}, {202106, 100}};
+  const Case cases[] = {
+      {PointPeriod::Month, months, 3, 50.0, 20.0},
+      {PointPeriod::Month, months, 4, std::nullopt, 20.0},  // no 2021.02
+      {PointPeriod::Month, months, 5, 10.0, std::nullopt},  // no 2020.04: no figure, not 0
+      {PointPeriod::Quarter, quarters, 3, 25.0, 50.0},
+      {PointPeriod::Quarter, quarters, 4, -10.0, 50.0},
+      {PointPeriod::Year, years, 1, -20.0, std::nullopt},
+      {PointPeriod::Year, years, 2, std::nullopt, std::nullopt},  // no 2020
+  };
+  for (bool logScale : {false, true}) {
+    for (const Case& c : cases) {
+      ChartSettings settings;
+      settings.logScale = logScale;
+      settings.pointPeriod = c.period;
+      const PointChanges got = ChangesAt(Closes(c.points, logScale), settings, PointIndex{c.at});
+      for (const auto& [value, expected] :
+           {std::pair{got.previous, c.previous}, std::pair{got.yearAgo, c.yearAgo}}) {
+        ASSERT_EQ(value.has_value(), expected.has_value()) << c.points[c.at].first << logScale;
+        if (value) EXPECT_NEAR(*value, *expected, 1e-9) << c.points[c.at].first;
+      }
+    }
+  }
+  EXPECT_EQ(ChangeCaptionsFor(PointPeriod::Year).yearAgo, "");
+  EXPECT_EQ(FormatChange(-0.001), "0.00%");
+  EXPECT_EQ(FormatChange(std::nullopt), "-");
+}
+
+TEST(ChartInteraction, ParsesBaseMonths) {
+  for (const char* month : {"2020.01", "2020-01", "202001"}) EXPECT_EQ(ParseMonth(month), 202001);
+  for (const char* bad : {"", "2020.13", "2020.1", "20.2001", "2020..01", "2020.01x", "0000.01"})
+    EXPECT_EQ(ParseMonth(bad), 0) << bad;
+}
+
 TEST(ChartInteraction, FormatsReadoutValues) {
   const std::pair<double, const char*> cases[] = {
       {62.6786, "62.6786"},  {62.67860000000001, "62.6786"},

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "data/series_reader.h"
 
 // The application lives until exit; fontconfig's caches it holds are not leaks.
@@ -23,13 +25,16 @@ namespace fs = std::filesystem;
 
 const fs::path kSample = fs::path(ORVANE_TEST_DATA_DIR) / "samples/10001.txt";
 
+const fs::path kCompareFile = fs::path(ORVANE_TEST_DATA_DIR) / "fixtures/compare_lines.txt";
+
 std::vector<std::vector<std::string>> RunCsv(std::map<std::string, std::string, std::less<>> values,
-                                             std::string* bom = nullptr) {
+                                             std::string* bom = nullptr,
+                                             const fs::path& file = kSample) {
   // CTest runs each test in its own process, in parallel: every test writes a file of its own.
   const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
   const fs::path out = fs::path(ORVANE_BINARY_DIR) / ("csv_command_" + test + ".csv");
   Invocation invocation;
-  invocation.file = kSample.string();
+  invocation.file = file.string();
   invocation.values = std::move(values);
   invocation.values["--csv"] = out.string();
   EXPECT_TRUE(WantsCsv(invocation));
@@ -116,6 +121,80 @@ TEST(CsvCommand, LogScaleGivesTheRealValuesBack) {
     // Momentum is drawn unscaled under either scale.
     EXPECT_EQ(log[i][coppock], arith[i][coppock]);
   }
+}
+
+// The file's records as --records prints them: date -> the 39 values.
+std::map<int, std::vector<double>> RecordsOf(const fs::path& file) {
+  const fs::path out = fs::path(ORVANE_BINARY_DIR) / "csv_command_records.json";
+  Invocation invocation;
+  invocation.file = file.string();
+  invocation.outPath = out.string();
+  for (const Command& c : TableCommands()) {
+    if (c.flag == "--records") EXPECT_EQ(c.run(invocation), kExitOk);
+  }
+  std::ifstream in(out);
+  const nlohmann::json dump = nlohmann::json::parse(in);
+  std::map<int, std::vector<double>> records;
+  for (const auto& r : dump["records"]) {
+    records[r["date"].get<int>()] = r["v"].get<std::vector<double>>();
+  }
+  return records;
+}
+
+int RowDate(const std::string& cell) {
+  return std::stoi(cell.substr(0, 4)) * 100 + std::stoi(cell.substr(5));
+}
+
+TEST(CsvCommand, RebaseSetsEverySeriesTo100AtItsBaseMonth) {
+  const auto records = RecordsOf(kCompareFile);
+  // The candles and the lines A and B have a value at 2020.01; C starts at 2020.04.
+  const std::size_t slots[] = {kOpen,           kHigh,           kLow,           kClose,
+                               FurtherValue(1), FurtherValue(2), FurtherValue(3)};
+  const auto base = [&records](std::size_t slot) {
+    return records.at(slot == FurtherValue(3) ? 202004 : 202001)[slot < kVolume ? kClose : slot];
+  };
+  for (const char* scale : {"arith", "log"}) {
+    const auto rows = RunCsv({{"--mode", "8"}, {"--rebase", "2020.01"}, {"--scale", scale}},
+                             nullptr, kCompareFile);
+    ASSERT_EQ(rows.size(), records.size() + 1);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"날짜", "시가", "고가", "저가", "종가", "A지수",
+                                                 "B지수", "C지수 (기준 2020.04)"}));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+      const int date = RowDate(rows[i][0]);
+      for (std::size_t c = 0; c < 7; ++c) {
+        const double raw = records.at(date)[slots[c]];
+        if (raw < 1e-8) {
+          EXPECT_EQ(rows[i][1 + c], "") << date;
+        } else {
+          const double expected = raw / base(slots[c]) * 100.0;
+          EXPECT_NEAR(Number(rows[i][1 + c]), expected, 1e-9 * expected) << date << scale;
+        }
+      }
+      if (date == 202001)
+        EXPECT_EQ(std::vector(rows[i].begin() + 4, rows[i].end() - 1),
+                  std::vector<std::string>(3, "100"));
+    }
+  }
+}
+
+TEST(CsvCommand, ChangesGiveThePercentFromTheMonthBeforeAndAYearBefore) {
+  const auto records = RecordsOf(kCompareFile);
+  const auto rows = RunCsv({{"--changes", ""}}, nullptr, kCompareFile);
+  EXPECT_EQ(std::vector(rows[0].end() - 2, rows[0].end()),
+            (std::vector<std::string>{"전월대비", "전년동월대비"}));
+  const auto change = [&](int now, int then) {
+    return (records.at(now)[kClose] / records.at(then)[kClose] - 1.0) * 100.0;
+  };
+  // 2020.06 has no year before (2019.06 is missing from the file); 2019.07 no month before.
+  const auto row = [&rows](int date) {
+    return *std::find_if(rows.begin() + 1, rows.end(),
+                         [&](const auto& r) { return RowDate(r[0]) == date; });
+  };
+  EXPECT_NEAR(Number(row(202006)[12]), change(202006, 202005), 1e-9);
+  EXPECT_EQ(row(202006)[13], "");
+  EXPECT_EQ(row(201907)[12], "");
+  EXPECT_NEAR(Number(row(202001)[12]), change(202001, 201912), 1e-9);
+  EXPECT_NEAR(Number(row(202007)[13]), change(202007, 201907), 1e-9);
 }
 
 TEST(CsvCommand, AFailedWriteIsReportedAndLeavesNoFile) {

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "chart/chart_interaction.h"
 #include "data/series_reader.h"
 #include "modes/chart_json.h"
 #include "modes/modes.h"
@@ -20,6 +21,8 @@ constexpr ValueOption kChartOptions[] = {
     {"--scale", "log|arith", "value scale (default arith; log in mode 4)"},
     {"--from", "YEAR", "first year shown (default 2005; 1700 in mode 4)"},
     {"--to", "YEAR", "year the chart stops before (default 2030)"},
+    {"--rebase", "YYYY.MM",
+     "mode 8: divide the candles and every compared line by their value at that month x 100"},
 };
 
 int Complain(int status, const std::string& message) {
@@ -96,10 +99,19 @@ int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in,
   if (!IntOption(invocation, "--from", fromYear))
     return Complain(kExitUsage, "--from takes a year");
   if (!IntOption(invocation, "--to", toYear)) return Complain(kExitUsage, "--to takes a year");
+  std::int32_t rebaseMonth = 0;
+  if (const auto it = invocation.values.find("--rebase"); it != invocation.values.end()) {
+    rebaseMonth = ParseMonth(it->second);
+    if (rebaseMonth == 0) return Complain(kExitUsage, "--rebase takes a month as YYYY.MM");
+    if (mode != static_cast<int>(ChartMode::Compare)) {
+      return Complain(kExitUsage, "--rebase works in mode 8 (compare)");
+    }
+  }
   if (!LoadDataFile(table, invocation.file)) {
     return Complain(kExitFailure, "cannot read " + invocation.file);
   }
   in = InputsFromTable(table, scaleChoice, fromYear, toYear);
+  in.rebaseMonth = rebaseMonth;
   return kExitOk;
 }
 

@@ -30,7 +30,8 @@ struct Command {
   int (*run)(const Invocation&);
 };
 
-// An option with a value that some command reads from Invocation::values.
+// An option with a value that some command reads from Invocation::values; one without a value
+// name is a switch, present in Invocation::values with an empty value.
 struct ValueOption {
   std::string_view flag;
   std::string_view valueName;

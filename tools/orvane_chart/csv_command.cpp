@@ -17,12 +17,16 @@ namespace orvane::tool {
 namespace {
 
 constexpr std::string_view kCsvFlag = "--csv";
+constexpr std::string_view kChangesFlag = "--changes";
 
 constexpr ValueOption kCsvOptions[] = {
     {kCsvFlag, "OUT.csv",
      "write the visible data as CSV (UTF-8 with BOM): date, open, high, low, close of the first "
      "series, then each line series; real values under the log scale; mode 0 gives its monthly "
      "chart; - for standard output"},
+    {kChangesFlag, "",
+     "with --csv: add the close's change in percent from the period before and from a year "
+     "before (one column in the yearly chart)"},
 };
 
 int RunCsvCommand(const Invocation& invocation) {
@@ -45,9 +49,10 @@ int RunCsvCommand(const Invocation& invocation) {
   Invocation target = invocation;
   const std::string& out = invocation.values.find(kCsvFlag)->second;
   target.outPath = out == "-" ? std::string() : out;
-  int status = WriteOutputStream(target, [&chart](std::ostream& stream) {
+  const bool changes = invocation.values.contains(kChangesFlag);
+  int status = WriteOutputStream(target, [&chart, changes](std::ostream& stream) {
     std::lock_guard lock(chart.seriesLock);
-    WriteChartCsv(stream, chart.series, chart.settings, chart.view);
+    WriteChartCsv(stream, chart.series, chart.settings, chart.view, changes);
   });
   if (WantsRender(invocation)) {
     std::ostringstream err;

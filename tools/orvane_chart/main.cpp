@@ -84,7 +84,11 @@ int Main(int argc, char** argv) {
         if (o.flag == flag) option = &o;
       }
       if (option != nullptr) {
-        if (equals != std::string_view::npos) {
+        if (option->valueName.empty()) {
+          if (equals != std::string_view::npos)
+            return UsageError(std::string(flag) + " takes no value");
+          invocation.values[std::string(flag)] = {};
+        } else if (equals != std::string_view::npos) {
           invocation.values[std::string(flag)] = std::string(arg.substr(equals + 1));
         } else if (i + 1 < argc) {
           invocation.values[std::string(flag)] = argv[++i];
