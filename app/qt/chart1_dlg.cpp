@@ -1,5 +1,7 @@
 #include "app/qt/chart1_dlg.h"
 
+#include <QKeyEvent>
+#include <QMenu>
 #include <mutex>
 #include <system_error>
 
@@ -12,7 +14,7 @@
 namespace orvane::app {
 
 CChart1Dlg::CChart1Dlg(const std::filesystem::path& workingFolder, QWidget* parent)
-    : QWidget(parent), chart_(new CCHARTctl(this)) {
+    : QWidget(parent), chart_(new CCHARTctl(this)), pane_(new DataPane(this)) {
   chart_->setObjectName(QStringLiteral("1001"));
   chart_->setAccessibleName(QStringLiteral("차트"));
   chart_->setGeometry(rect());
@@ -31,6 +33,10 @@ CChart1Dlg::CChart1Dlg(const std::filesystem::path& workingFolder, QWidget* pare
   fonts.legend = FontSpec{std::string(kKoreanFace), 25, 800, 0};
   chart_->Resources().backgroundImage = LoadChartImage((workingFolder / "orvane_bg.bmp").string());
 
+  pane_->Follow(chart_);
+  connect(pane_, &DataPane::placementChanged, this, &CChart1Dlg::LayoutChart);
+  notes_.Attach(*chart_);
+
   repaintTimer_.setObjectName(QString::number(kRepaintTimerId));
   repaintTimer_.setSingleShot(true);
   repaintTimer_.setInterval(kRepaintDelay);
@@ -41,6 +47,7 @@ CChart1Dlg::CChart1Dlg(const std::filesystem::path& workingFolder, QWidget* pare
 }
 
 bool CChart1Dlg::LoadDataFile(const std::filesystem::path& path) {
+  notes_.SetSeries(path.filename().string());
   return orvane::LoadDataFile(table_, path);
 }
 
@@ -50,6 +57,7 @@ bool CChart1Dlg::RunPipeline(int mode) {
       {inputs_.header.title, mode >= 0 && mode < static_cast<int>(kModeCaptions.size())
                                  ? kModeCaptions[static_cast<std::size_t>(mode)]
                                  : ""});
+  pane_->SetVolumes(MonthlyVolumes(inputs_.records));
   if (BuildChart(mode, inputs_, chart_->Model())) return true;
   ClearChart(*chart_);
   return false;
@@ -57,9 +65,25 @@ bool CChart1Dlg::RunPipeline(int mode) {
 
 void CChart1Dlg::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  chart_->setGeometry(rect());
+  LayoutChart();
   // Each change restarts the timer: one extra repaint after the last change of a burst.
   repaintTimer_.start();
+}
+
+void CChart1Dlg::LayoutChart() { chart_->setGeometry(pane_->PlaceIn(rect())); }
+
+void CChart1Dlg::AddMenuActions(QMenu& menu, const QPoint& globalPos) {
+  menu.addAction(pane_->toggleViewAction());
+  const QPoint at = chart_->mapFromGlobal(globalPos);
+  if (chart_->rect().contains(at)) notes_.AddActions(menu, *chart_, at.x());
+}
+
+void CChart1Dlg::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_D && event->modifiers() == Qt::NoModifier) {
+    pane_->setVisible(pane_->isHidden());
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void ClearChart(CCHARTctl& chart) {
