@@ -26,6 +26,15 @@ void VisibleDataModel::SetData(VisibleData data) {
   beginResetModel();
   data_ = std::move(data);
   highlight_.reset();
+  // Formatted once: a scroll repaints every visible cell.
+  texts_.clear();
+  texts_.reserve(data_.rows.size() * data_.columns.size());
+  for (const VisibleData::Row& row : data_.rows) {
+    texts_.push_back(QString::fromStdString(ReadoutDate(row.date)));
+    for (const auto& value : row.values) {
+      texts_.push_back(value ? QString::fromStdString(FormatReadoutValue(*value)) : QString());
+    }
+  }
   endResetModel();
 }
 
@@ -49,7 +58,6 @@ int VisibleDataModel::columnCount(const QModelIndex& parent) const {
 
 QVariant VisibleDataModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return {};
-  const VisibleData::Row& row = data_.rows[static_cast<std::size_t>(index.row())];
   if (role == Qt::BackgroundRole) {
     return highlight_ == index.row() ? QVariant(kHighlightFill) : QVariant();
   }
@@ -58,9 +66,8 @@ QVariant VisibleDataModel::data(const QModelIndex& index, int role) const {
                                : QVariant(Qt::AlignRight | Qt::AlignVCenter);
   }
   if (role != Qt::DisplayRole) return {};
-  if (index.column() == 0) return QString::fromStdString(ReadoutDate(row.date));
-  const auto& value = row.values[static_cast<std::size_t>(index.column() - 1)];
-  return value ? QString::fromStdString(FormatReadoutValue(*value)) : QString();
+  return texts_[static_cast<std::size_t>(index.row()) * data_.columns.size() +
+                static_cast<std::size_t>(index.column())];
 }
 
 QVariant VisibleDataModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -138,7 +145,13 @@ void DataPane::Refresh() {
 void DataPane::OnCrosshair(int index) {
   const std::optional<int> row = index < 0 ? std::nullopt : model_.Data().RowOf(PointIndex{index});
   model_.SetHighlight(row);
-  if (row && isVisible()) table_->scrollTo(model_.index(*row, 0));
+  if (!row || !isVisible()) return;
+  // A row out of sight comes to the middle: the rows that follow need no scrolling, which
+  // repaints the whole table.
+  const QModelIndex cell = model_.index(*row, 0);
+  if (!table_->viewport()->rect().contains(table_->visualRect(cell))) {
+    table_->scrollTo(cell, QAbstractItemView::PositionAtCenter);
+  }
 }
 
 QString DataPane::SelectedRowsText() const {

@@ -28,6 +28,7 @@ class VisibleDataModel : public QAbstractTableModel {
 
  private:
   VisibleData data_;
+  std::vector<QString> texts_;  // row by row, date first
   std::optional<int> highlight_;
 };
 
