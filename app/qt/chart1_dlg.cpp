@@ -1,6 +1,5 @@
 #include "app/qt/chart1_dlg.h"
 
-#include <QKeyEvent>
 #include <QMenu>
 #include <mutex>
 #include <system_error>
@@ -76,14 +75,6 @@ void CChart1Dlg::AddMenuActions(QMenu& menu, const QPoint& globalPos) {
   menu.addAction(pane_->toggleViewAction());
   const QPoint at = chart_->mapFromGlobal(globalPos);
   if (chart_->rect().contains(at)) notes_.AddActions(menu, *chart_, at.x());
-}
-
-void CChart1Dlg::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_D && event->modifiers() == Qt::NoModifier) {
-    pane_->setVisible(pane_->isHidden());
-    return;
-  }
-  QWidget::keyPressEvent(event);
 }
 
 void ClearChart(CCHARTctl& chart) {

@@ -52,7 +52,6 @@ class CChart1Dlg : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void LayoutChart();

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -126,8 +127,9 @@ DataPane::DataPane(QWidget* host) : QDockWidget(QStringLiteral("데이터 표"),
   table_->addAction(copy);
   table_->setContextMenuPolicy(Qt::ActionsContextMenu);
   setWidget(table_);
-  // Hosts toggle the pane on D; the menu item says so.
+  // D toggles the pane (eventFilter); the menu item says so.
   toggleViewAction()->setShortcut(QKeySequence(Qt::Key_D));
+  host->installEventFilter(this);
   toggleViewAction()->setObjectName(QStringLiteral("dataPaneToggle"));
   connect(this, &QDockWidget::visibilityChanged, this, &DataPane::placementChanged);
   connect(this, &QDockWidget::topLevelChanged, this, &DataPane::placementChanged);
@@ -156,6 +158,17 @@ void DataPane::SetVolumes(MonthlyVolumes volumes) {
 void DataPane::showEvent(QShowEvent* event) {
   QDockWidget::showEvent(event);
   Refresh();
+}
+
+bool DataPane::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_D && key->modifiers() == Qt::NoModifier) {
+      setVisible(isHidden());
+      return true;
+    }
+  }
+  return QDockWidget::eventFilter(watched, event);
 }
 
 void DataPane::Refresh() {

@@ -35,7 +35,8 @@ class VisibleDataModel : public QAbstractTableModel {
 // The data pane: a dockable table of what a chart shows (date, open, high, low, close, volume,
 // each named line), following that chart's view and crosshair (its row highlighted and scrolled
 // into sight). Selected rows copy as tab-separated text (Ctrl+C or the table's menu). Hidden
-// until switched on; its toggleViewAction() is the menu item that does so. Docked, it sits
+// until switched on: its toggleViewAction() is the menu item that does so, and D anywhere in the
+// host window (a key its charts leave alone) does the same. Docked, it sits
 // along the right edge of its host window; floating, it is a window of its own.
 class DataPane : public QDockWidget {
   Q_OBJECT
@@ -66,6 +67,7 @@ class DataPane : public QDockWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Refresh();

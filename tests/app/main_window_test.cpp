@@ -91,6 +91,17 @@ class MainWindowTest : public ::testing::Test {
     return window;
   }
 
+  // A window large enough for a chart step of several pixels, in the dashboard.
+  std::unique_ptr<CPlinthviewDlg> MakeLargeDashboard(fs::path notesFile = {}) {
+    auto window = MakeWindow(std::move(notesFile));
+    window->show();
+    window->setWindowState(Qt::WindowNoState);
+    window->resize(2600, 1500);
+    window->Apply();
+    QCoreApplication::processEvents();
+    return window;
+  }
+
   YearsAndScale SingleSettings(CPlinthviewDlg& w) {
     return {w.SingleChart()->scaleChoice, w.SingleChart()->fromYear, w.SingleChart()->toYear};
   }
@@ -560,12 +571,7 @@ TEST_F(MainWindowTest, DataPaneFollowsTheCrosshairAndCopiesRows) {
 }
 
 TEST_F(MainWindowTest, LinkedCrosshairsShowTheSameMonthQuarterAndYear) {
-  auto window = MakeWindow();
-  window->show();
-  window->setWindowState(Qt::WindowNoState);
-  window->resize(2600, 1500);
-  window->Apply();
-  QCoreApplication::processEvents();
+  auto window = MakeLargeDashboard();
   CDashBoardDlg& dash = *window->Dashboard();
   CCHARTctl& monthly = dash.Chart(0);
   const int x = monthly.width() * 2 / 3;
@@ -648,12 +654,7 @@ TEST_F(MainWindowTest, NotesAreAddedEditedRemovedAndSurviveARestart) {
   EXPECT_TRUE(marked);
 
   window.reset();
-  window = MakeWindow(notesFile);
-  window->show();
-  window->setWindowState(Qt::WindowNoState);
-  window->resize(2600, 1500);
-  window->Apply();
-  QCoreApplication::processEvents();
+  window = MakeLargeDashboard(notesFile);
   CDashBoardDlg& dash = *window->Dashboard();
   ASSERT_EQ(dash.Notes().Notes().size(), 1u);
   dash.Notes().prompt = [](QWidget*, const QString&, const QString& text) {

@@ -1,7 +1,6 @@
 #include "views/qt/dash_board_dlg.h"
 
 #include <QAction>
-#include <QKeyEvent>
 #include <QMenu>
 #include <mutex>
 #include <string>
@@ -109,14 +108,6 @@ void CDashBoardDlg::AddMenuActions(QMenu& menu, const QPoint& globalPos) {
     const QPoint at = chart->mapFromGlobal(globalPos);
     if (chart->rect().contains(at)) notes_.AddActions(menu, *chart, at.x());
   }
-}
-
-void CDashBoardDlg::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_D && event->modifiers() == Qt::NoModifier) {
-    pane_->setVisible(pane_->isHidden());
-    return;
-  }
-  QWidget::keyPressEvent(event);
 }
 
 void CDashBoardDlg::OnCrosshair(std::size_t from, int index) {

@@ -57,7 +57,6 @@ class CDashBoardDlg : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   DashboardCharts Models();
