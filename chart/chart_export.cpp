@@ -13,16 +13,6 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// Visible index range [first, end) of series 0, inside its points.
-std::pair<std::size_t, std::size_t> VisibleSpan(const std::vector<ChartSeries>& series,
-                                                const ChartView& view) {
-  if (series.empty()) return {0, 0};
-  const std::size_t size = series.front().points.size();
-  const std::size_t first = std::min<std::size_t>(std::max(0, view.firstIndex), size);
-  const long long end = static_cast<long long>(first) + std::max(0, view.visibleCount);
-  return {first, std::min<std::size_t>(static_cast<std::size_t>(end), size)};
-}
-
 std::string CsvField(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
   std::string quoted = "\"";
@@ -33,33 +23,48 @@ std::string CsvField(std::string_view text) {
   return quoted + '"';
 }
 
+}  // namespace
+
+std::pair<std::size_t, std::size_t> VisibleSpan(const std::vector<ChartSeries>& series,
+                                                const ChartView& view) {
+  if (series.empty()) return {0, 0};
+  const std::size_t size = series.front().points.size();
+  const std::size_t first = std::min<std::size_t>(std::max(0, view.firstIndex), size);
+  const long long end = static_cast<long long>(first) + std::max(0, view.visibleCount);
+  return {first, std::min<std::size_t>(static_cast<std::size_t>(end), size)};
+}
+
 // Twelve significant digits: exact for the file's numbers, and free of the last-digit noise
 // that 10^log10(x) leaves.
-std::string CsvNumber(double value) {
+std::string ExportNumber(double value) {
   if (!std::isfinite(value)) return {};
   return fmt::format("{:.12g}", value);
 }
 
-std::string CsvDate(std::int32_t date) {
+std::string ExportDate(std::int32_t date) {
   if (date <= 0) return {};
   return fmt::format("{:04}-{:02}", date / 100, date % 100);
 }
 
-}  // namespace
+std::vector<std::size_t> ExportedLines(const std::vector<ChartSeries>& series) {
+  std::vector<std::size_t> lines;
+  for (std::size_t s = 0; s < series.size(); ++s) {
+    // A line without a single value (a mean the list is too short for) is no column.
+    const auto& points = series[s].points;
+    if (IsValueSeries(series[s], s) &&
+        std::any_of(points.begin(), points.end(), [](const ChartPoint& p) { return p.valid; }))
+      lines.push_back(s);
+  }
+  return lines;
+}
 
 void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
                    const ChartSettings& settings, const ChartView& view, bool changes) {
   // One line at a time: a long series never sits in memory as text.
   std::string line(kByteOrderMark);
   line += "날짜,시가,고가,저가,종가";
-  std::vector<std::size_t> lines;
-  for (std::size_t s = 0; s < series.size(); ++s) {
-    // A line without a single value (a mean the list is too short for) is no column.
-    const auto& points = series[s].points;
-    if (!IsValueSeries(series[s], s) ||
-        std::none_of(points.begin(), points.end(), [](const ChartPoint& p) { return p.valid; }))
-      continue;
-    lines.push_back(s);
+  const std::vector<std::size_t> lines = ExportedLines(series);
+  for (std::size_t s : lines) {
     line += ',';
     line += CsvField(DisplayName(series[s], s));
   }
@@ -76,16 +81,16 @@ void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
   for (std::size_t i = first; i < end; ++i) {
     const ChartSeries& s0 = series.front();
     const ChartPoint& p = s0.points[i];
-    line = CsvDate(p.date);
+    line = ExportDate(p.date);
     for (double v : {p.open, p.high, p.low, p.close}) {
       line += ',';
-      if (p.valid) line += CsvNumber(RealValue(v, s0, settings));
+      if (p.valid) line += ExportNumber(RealValue(v, s0, settings));
     }
     for (std::size_t s : lines) {
       line += ',';
       const ChartSeries& value = series[s];
       if (i < value.points.size() && value.points[i].valid) {
-        line += CsvNumber(RealValue(value.points[i].close, value, settings));
+        line += ExportNumber(RealValue(value.points[i].close, value, settings));
       }
     }
     if (changes) {
@@ -94,7 +99,7 @@ void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
            {std::pair{captions.previous, at.previous}, std::pair{captions.yearAgo, at.yearAgo}}) {
         if (caption.empty()) continue;
         line += ',';
-        if (change) line += CsvNumber(*change);
+        if (change) line += ExportNumber(*change);
       }
     }
     line += "\r\n";

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "chart/chart_model.h"
@@ -21,6 +22,15 @@ std::string ChartCsv(const std::vector<ChartSeries>& series, const ChartSettings
 // The same text, written to the stream line by line.
 void WriteChartCsv(std::ostream& out, const std::vector<ChartSeries>& series,
                    const ChartSettings& settings, const ChartView& view, bool changes = false);
+
+// Visible index range [first, end) of series 0, inside its points.
+std::pair<std::size_t, std::size_t> VisibleSpan(const std::vector<ChartSeries>& series,
+                                                const ChartView& view);
+// The line series that get a column: lines and dots after series 0 with at least one value.
+std::vector<std::size_t> ExportedLines(const std::vector<ChartSeries>& series);
+// A value as exports write it (empty when not finite); a date as "2021-06" (empty for 0).
+std::string ExportNumber(double value);
+std::string ExportDate(std::int32_t date);
 
 // What an export is named after: the series shown (the chart's title when empty) and the chart
 // mode that drew it.

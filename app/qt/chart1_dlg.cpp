@@ -1,5 +1,6 @@
 #include "app/qt/chart1_dlg.h"
 
+#include <QMenu>
 #include <mutex>
 #include <system_error>
 
@@ -12,7 +13,10 @@
 namespace orvane::app {
 
 CChart1Dlg::CChart1Dlg(const std::filesystem::path& workingFolder, QWidget* parent)
-    : QWidget(parent), chart_(new CCHARTctl(this)), baseField_(new QLineEdit(chart_)) {
+    : QWidget(parent),
+      chart_(new CCHARTctl(this)),
+      baseField_(new QLineEdit(chart_)),
+      pane_(new DataPane(this)) {
   chart_->setObjectName(QStringLiteral("1001"));
   chart_->setAccessibleName(QStringLiteral("차트"));
   chart_->setGeometry(rect());
@@ -30,6 +34,10 @@ CChart1Dlg::CChart1Dlg(const std::filesystem::path& workingFolder, QWidget* pare
   fonts.subtitle = FontSpec{std::string(kKoreanFace), 15, 800, 0};
   fonts.legend = FontSpec{std::string(kKoreanFace), 25, 800, 0};
   chart_->Resources().backgroundImage = LoadChartImage((workingFolder / "orvane_bg.bmp").string());
+
+  pane_->Follow(chart_);
+  connect(pane_, &DataPane::placementChanged, this, &CChart1Dlg::LayoutChart);
+  notes_.Attach(*chart_);
 
   repaintTimer_.setObjectName(QString::number(kRepaintTimerId));
   repaintTimer_.setSingleShot(true);
@@ -85,6 +93,7 @@ void CChart1Dlg::PlaceBaseField() {
 }
 
 bool CChart1Dlg::LoadDataFile(const std::filesystem::path& path) {
+  notes_.SetSeries(path.filename().string());
   return orvane::LoadDataFile(table_, path);
 }
 
@@ -96,6 +105,7 @@ bool CChart1Dlg::RunPipeline(int mode) {
       {inputs_.header.title, mode >= 0 && mode < static_cast<int>(kModeCaptions.size())
                                  ? kModeCaptions[static_cast<std::size_t>(mode)]
                                  : ""});
+  pane_->SetVolumes(MonthlyVolumes(inputs_.records));
   const bool built = BuildChart(mode, inputs_, chart_->Model());
   if (!built) ClearChart(*chart_);
   PlaceBaseField();
@@ -104,9 +114,18 @@ bool CChart1Dlg::RunPipeline(int mode) {
 
 void CChart1Dlg::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  chart_->setGeometry(rect());
+  LayoutChart();
   // Each change restarts the timer: one extra repaint after the last change of a burst.
   repaintTimer_.start();
+}
+
+void CChart1Dlg::LayoutChart() { chart_->setGeometry(pane_->PlaceIn(rect())); }
+
+void CChart1Dlg::AddMenuActions(QMenu& menu, const QPoint& globalPos) {
+  menu.addAction(pane_->toggleViewAction());
+  menu.addAction(chart_->ShowChangesAction());
+  const QPoint at = chart_->mapFromGlobal(globalPos);
+  if (chart_->rect().contains(at)) notes_.AddActions(menu, *chart_, at.x());
 }
 
 void ClearChart(CCHARTctl& chart) {

@@ -7,7 +7,11 @@
 #include <chrono>
 #include <filesystem>
 
+class QMenu;
+
 #include "chart/qt/cchart_ctl.h"
+#include "chart/qt/data_pane.h"
+#include "chart/qt/note_marks.h"
 #include "data/data_table.h"
 #include "modes/pipeline.h"
 
@@ -15,7 +19,8 @@ namespace orvane::app {
 
 // The single-chart window of modes 1 to 8: one chart control filling the client
 // area, the data table the series file is read into, and the settings Apply writes before a
-// pipeline runs.
+// pipeline runs. Beside the chart, the data pane (hidden until the context menu or D shows it);
+// on the chart, the series' dated notes.
 class CChart1Dlg : public QWidget {
  public:
   static constexpr int kTemplateId = 103;
@@ -31,6 +36,10 @@ class CChart1Dlg : public QWidget {
   // Records and header texts of the last pipeline run.
   const PipelineInputs& Inputs() const { return inputs_; }
   QTimer& RepaintTimer() { return repaintTimer_; }
+  DataPane& Pane() { return *pane_; }
+  ChartNotes& Notes() { return notes_; }
+  // The window's items of the main window's context menu, for a click at globalPos.
+  void AddMenuActions(QMenu& menu, const QPoint& globalPos);
 
   // Reads a series file into the data table; false (table empty) when it cannot be read.
   bool LoadDataFile(const std::filesystem::path& path);
@@ -54,9 +63,12 @@ class CChart1Dlg : public QWidget {
 
  private:
   void PlaceBaseField();
+  void LayoutChart();
 
   CCHARTctl* chart_;
   QLineEdit* baseField_;
+  DataPane* pane_;
+  ChartNotes notes_;
   int mode_ = -1;
   std::int32_t rebaseMonth_ = 0;
   DataTable table_;

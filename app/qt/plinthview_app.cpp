@@ -1,6 +1,7 @@
 #include "app/qt/plinthview_app.h"
 
 #include <QCoreApplication>
+#include <QStandardPaths>
 
 #include <system_error>
 
@@ -38,6 +39,10 @@ int CPlinthviewApp::InitInstance() {
     setup.workingFolder = folder;
     setup.login = &login_;
     setup.hooks = hooks_;
+    setup.notesFile =
+        std::filesystem::path(
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString()) /
+        "orvane-notes.json";
     CPlinthviewDlg window(std::move(setup));
     window.exec();
   }

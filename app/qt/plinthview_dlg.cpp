@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,10 +18,12 @@
 #include "app/qt/about_dlg.h"
 #include "app/qt/chart1_dlg.h"
 #include "app/qt/web_view_dlg.h"
+#include "chart/dated_notes.h"
 #include "data/catalogue.h"
 #include "data/fetch.h"
 #include "ui/dialog_keys.h"
 #include "ui/dialog_units.h"
+#include "ui/message_box.h"
 #include "views/qt/dash_board_dlg.h"
 #include "views/qt/menu_dlg.h"
 
@@ -111,6 +114,7 @@ CPlinthviewDlg::CPlinthviewDlg(MainWindowSetup setup, QWidget* parent)
   dashboard_->show();
   chart1_->setGeometry(560, 40, 1900, 980);
   chart1_->hide();
+  OpenNotes();
 
   menuDlg_->SetHomeState(baseUrl_);
   menuDlg_->LoadMenuList(baseUrl_ + std::string(kHomeListFile));
@@ -125,6 +129,38 @@ CPlinthviewDlg::CPlinthviewDlg(MainWindowSetup setup, QWidget* parent)
 }
 
 CPlinthviewDlg::~CPlinthviewDlg() = default;
+
+void CPlinthviewDlg::OpenNotes() {
+  if (setup_.notesFile.empty()) return;
+  auto notes = std::make_unique<NotesFile>(setup_.notesFile);
+  const NotesFile::LoadResult loaded = notes->Load();
+  const QString path = QDir::toNativeSeparators(QString::fromStdString(setup_.notesFile.string()));
+  QString problem;
+  if (loaded.setAside && loaded.setAsideAs.empty()) {
+    // Left where it is, the file would be overwritten by the next note: no notes this run.
+    problem = QStringLiteral("메모 파일을 읽을 수 없어 메모를 쓰지 않습니다: ") + path;
+    notes.reset();
+  } else if (loaded.setAside) {
+    problem = QStringLiteral("메모 파일을 읽을 수 없어 따로 옮겨 두었습니다: ") +
+              QDir::toNativeSeparators(QString::fromStdString(loaded.setAsideAs.string()));
+  }
+  if (!problem.isEmpty()) {
+    // Said once the window is up, not in the middle of its set-up.
+    QMetaObject::invokeMethod(
+        this,
+        [this, problem] {
+          if (setup_.hooks.showMessage) {
+            setup_.hooks.showMessage(this, problem);
+          } else {
+            ui::ShowOkMessage(this, problem);
+          }
+        },
+        Qt::QueuedConnection);
+  }
+  notes_ = std::move(notes);
+  chart1_->Notes().SetFile(notes_.get());
+  dashboard_->Notes().SetFile(notes_.get());
+}
 
 void CPlinthviewDlg::BuildStrip() {
   const ui::DialogUnits du(font());
@@ -354,6 +390,15 @@ void CPlinthviewDlg::resizeEvent(QResizeEvent* event) {
 
 void CPlinthviewDlg::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
+  const QPoint at = event->globalPos();
+  // A click on a content window offers its tools first.
+  if (chart1_->isVisible() && chart1_->rect().contains(chart1_->mapFromGlobal(at))) {
+    chart1_->AddMenuActions(menu, at);
+  } else if (dashboard_->isVisible() &&
+             dashboard_->rect().contains(dashboard_->mapFromGlobal(at))) {
+    dashboard_->AddMenuActions(menu, at);
+  }
+  if (!menu.isEmpty()) menu.addSeparator();
   menu.addAction(QString::fromUtf8(kAboutMenuText), this, &CPlinthviewDlg::ShowAbout);
   menu.exec(event->globalPos());
 }

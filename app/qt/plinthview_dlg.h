@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,8 @@ class QRadioButton;
 
 namespace orvane {
 class CDashBoardDlg;
-}
+class NotesFile;
+}  // namespace orvane
 namespace orvane::views {
 class CMenuDlg;
 }
@@ -44,6 +46,8 @@ struct MainWindowSetup {
   std::function<bool()> reLogin;
   // Replaces the modal about box (tests).
   std::function<void(QWidget*)> showAbout;
+  // The dated notes of every series, in the per-user data folder; empty: no notes.
+  std::filesystem::path notesFile;
 };
 
 // The main window: the control strip along the top, the menu grid on the left,
@@ -96,6 +100,8 @@ class CPlinthviewDlg : public QDialog {
   // Places the strip for the window's width, then the content windows below it.
   void LayoutChildren();
   void OnReLoginTimer();
+  // Reads the notes file and lends it to both content windows; reports a file set aside.
+  void OpenNotes();
 
   MainWindowSetup setup_;
   std::string cacheDir_;
@@ -111,6 +117,7 @@ class CPlinthviewDlg : public QDialog {
   views::CMenuDlg* menuDlg_ = nullptr;
   CWebViewDlg* webWindow_ = nullptr;
   QTimer reLoginTimer_;
+  std::unique_ptr<NotesFile> notes_;
 };
 
 }  // namespace orvane::app

@@ -22,6 +22,7 @@
 #include <mutex>
 
 #include "chart/chart_export.h"
+#include "chart/chart_tools.h"
 #include "chart/qt/chart_render.h"
 #include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
@@ -115,6 +116,7 @@ bool CCHARTctl::PaintFrame() {
     QPainter painter(&image);
     QtCanvas canvas(painter);
     painted = PaintChart(model_, canvas, width(), height(), resources_);
+    if (painted && decoration_) decoration_(painter, *painted, model_.series);
   }
   if (!painted) return false;
   frame_ = std::move(image);
@@ -127,6 +129,7 @@ bool CCHARTctl::PaintFrame() {
     readout_ = ReadoutAt(model_.series, model_.settings, geometry_, readout_->index);
     if (readout_) RenderReadoutBox();
   }
+  emit framePainted();
   return true;
 }
 
@@ -175,6 +178,10 @@ void CCHARTctl::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
+void CCHARTctl::RepaintFrame() {
+  if (isVisible() && PaintFrame()) repaint();
+}
+
 void CCHARTctl::ShowView(ChartView view) {
   if (SameView(view, model_.view)) return;
   showingOwnView_ = true;
@@ -198,11 +205,32 @@ void CCHARTctl::ShowCrosshairAt(int x, int y) {
   PlaceCrosshair(*index, y);
 }
 
+std::optional<PointIndex> CCHARTctl::PointAt(int x) {
+  if (!geometryValid_) return std::nullopt;
+  std::lock_guard lock(model_.seriesLock);
+  return SnapToPoint(geometry_, model_.series, x);
+}
+
+void CCHARTctl::ShowCrosshairAtPoint(PointIndex index) {
+  bool visible = false;
+  if (geometryValid_) {
+    std::lock_guard lock(model_.seriesLock);
+    visible = !model_.series.empty() && static_cast<int>(index) >= geometry_.firstIndex &&
+              index < geometry_.VisibleEnd(model_.series.front());
+  }
+  if (visible) {
+    PlaceCrosshair(index, -1);
+  } else {
+    HideCrosshair();
+  }
+}
+
 void CCHARTctl::HideCrosshair() {
   if (!readout_) return;
   const QRegion before = OverlayRegion();
   readout_.reset();
   UpdateOverlay(before);
+  emit crosshairMoved(-1);
 }
 
 void CCHARTctl::PlaceCrosshair(PointIndex index, int y) {
@@ -214,6 +242,7 @@ void CCHARTctl::PlaceCrosshair(PointIndex index, int y) {
     if (readout_) RenderReadoutBox();
   }
   crosshairY_ = y;
+  if (!sameIndex) emit crosshairMoved(readout_ ? static_cast<int>(readout_->index) : -1);
   if (readout_) {
     const QSize box = readoutBox_.deviceIndependentSize().toSize();
     const CanvasRect place =
@@ -428,6 +457,12 @@ void CCHARTctl::keyPressEvent(QKeyEvent* event) {
     HideCrosshair();
   } else if (event->key() == Qt::Key_Home) {
     ResetView();
+  } else if (event->modifiers() == Qt::NoModifier &&
+             (event->key() == Qt::Key_1 || event->key() == Qt::Key_3 || event->key() == Qt::Key_5 ||
+              event->key() == Qt::Key_0 || event->key() == Qt::Key_A)) {
+    // 0 is ten years; A every point there is.
+    const int key = event->key();
+    ShowRecentYears(key == Qt::Key_A ? 0 : key == Qt::Key_0 ? 10 : key - Qt::Key_0);
   } else if (event->matches(QKeySequence::Save)) {
     SaveWithDialog();
   } else if (event->matches(QKeySequence::Copy)) {
@@ -444,6 +479,16 @@ void CCHARTctl::keyPressEvent(QKeyEvent* event) {
     return;
   }
   event->accept();
+}
+
+void CCHARTctl::ShowRecentYears(int years) {
+  ChartView view;
+  {
+    std::lock_guard lock(model_.seriesLock);
+    if (model_.series.empty()) return;
+    view = RecentYearsView(model_.series, homeView_, years);
+  }
+  ShowView(view);
 }
 
 void CCHARTctl::leaveEvent(QEvent* event) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <optional>
 
 class QAction;
@@ -58,6 +59,19 @@ class CCHARTctl : public QWidget {
   const std::optional<Readout>& CurrentReadout() const { return readout_; }
   // Checkable action that shows the changes in the readout; off at start. Menus add it as is.
   QAction* ShowChangesAction() const { return showChanges_; }
+  // The point under column x in the last full paint.
+  std::optional<PointIndex> PointAt(int x);
+  // Crosshair on a point without a horizontal line (a linked chart); hides it when the point is
+  // not visible.
+  void ShowCrosshairAtPoint(PointIndex index);
+
+  // Drawn over every full paint, after the chart, with the geometry it was drawn with; the
+  // caller holds seriesLock. Empty: nothing more is drawn.
+  using FrameDecoration =
+      std::function<void(QPainter&, const ChartGeometry&, const std::vector<ChartSeries>&)>;
+  void SetFrameDecoration(FrameDecoration decoration) { decoration_ = std::move(decoration); }
+  // Paints the chart again when shown, after what the decoration draws has changed.
+  void RepaintFrame();
 
   // Folder of the CSV export and the first folder of the save dialog; created when missing.
   // Defaults to "ExcelFile" in the working folder (the program's folder when writable, else the
@@ -74,12 +88,18 @@ class CCHARTctl : public QWidget {
   QString ExportCsv();
   // The short-lived note that says what an export did; empty when none is showing.
   QString NoteText() const;
+  // Shows a note along the chart's bottom edge for a few seconds.
+  void ShowNote(const QString& text);
 
  signals:
   // A file written by an export, or a failure to write one.
   void exported(const QString& path, bool ok);
   // A Shift+click on a dated point: its date, YYYYMM.
   void monthPicked(int date);
+  // The crosshair moved to another point, or was hidden (index -1).
+  void crosshairMoved(int index);
+  // A full paint finished: the series or the visible window may have changed.
+  void framePainted();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -105,8 +125,7 @@ class CCHARTctl : public QWidget {
   void DrawOverlay(QPainter& painter) const;
   void SaveWithDialog();
   void StepCrosshair(int delta);
-  // Shows a note along the chart's bottom edge for a few seconds.
-  void ShowNote(const QString& text);
+  void ShowRecentYears(int years);
 
   ChartModel model_;
   ChartResources resources_;
@@ -135,6 +154,7 @@ class CCHARTctl : public QWidget {
   ChartView dragStartView_;
   int wheelRemainder_ = 0;
 
+  FrameDecoration decoration_;
   QString exportFolder_;
   ExportNaming exportNaming_;
   QLabel* note_ = nullptr;

@@ -6,19 +6,25 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 
 #include "app/main_window_logic.h"
 #include "app/qt/chart1_dlg.h"
-#include "ui/dialog_units.h"
 #include "app/qt/plinthview_dlg.h"
+#include "chart/chart_export.h"
+#include "chart/chart_interaction.h"
 #include "tests/support/test_support.h"
+#include "ui/dialog_units.h"
 #include "views/qt/dash_board_dlg.h"
 
 // Fontconfig keeps a cache for the life of the process; LeakSanitizer should not count it.
@@ -68,8 +74,10 @@ class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest() { EnsureApp(); }
 
-  std::unique_ptr<CPlinthviewDlg> MakeWindow() {
+  std::unique_ptr<CPlinthviewDlg> MakeWindow(fs::path notesFile = {}) {
     MainWindowSetup setup;
+    setup.notesFile = std::move(notesFile);
+    setup.hooks.showMessage = [this](QWidget*, const QString& text) { messages << text; };
     setup.contentHost = HostPort{"127.0.0.1", 1};
     setup.workingFolder = folder.path().toStdString();
     setup.reLogin = [this] {
@@ -80,6 +88,17 @@ class MainWindowTest : public ::testing::Test {
     auto window = std::make_unique<CPlinthviewDlg>(std::move(setup));
     window->Dashboard()->LoadDataFile(kSample);
     window->SingleChart()->LoadDataFile(kSample);
+    return window;
+  }
+
+  // A window large enough for a chart step of several pixels, in the dashboard.
+  std::unique_ptr<CPlinthviewDlg> MakeLargeDashboard(fs::path notesFile = {}) {
+    auto window = MakeWindow(std::move(notesFile));
+    window->show();
+    window->setWindowState(Qt::WindowNoState);
+    window->resize(2600, 1500);
+    window->Apply();
+    QCoreApplication::processEvents();
     return window;
   }
 
@@ -94,6 +113,7 @@ class MainWindowTest : public ::testing::Test {
   int reLogins = 0;
   bool reLoginAdmits = true;
   int aboutBoxes = 0;
+  QStringList messages;
 };
 
 TEST_F(MainWindowTest, StartsWithTheTemplatesDefaults) {
@@ -484,6 +504,200 @@ TEST_F(OpenDataUrlTest, EveryModeShowsTheSeriesItOpened) {
   EXPECT_EQ(PointCount(window.SingleChart()->Chart()), 0u);
   EXPECT_TRUE(window.isVisible());
 }
+
+namespace analyst_tools {
+
+void MoveMouse(CCHARTctl& chart, int x, int y) {
+  QMouseEvent move(QEvent::MouseMove, QPointF(x, y), chart.mapToGlobal(QPointF(x, y)), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&chart, &move);
+}
+
+std::int32_t PointDate(CCHARTctl& chart, int index) {
+  std::lock_guard lock(chart.Model().seriesLock);
+  return chart.Model().series.front().points[static_cast<std::size_t>(index)].date;
+}
+
+std::int32_t CrosshairDate(CCHARTctl& chart) {
+  const auto& r = chart.CurrentReadout();
+  return r ? PointDate(chart, static_cast<int>(r->index)) : 0;
+}
+
+QAction* ActionStartingWith(QMenu& menu, const QString& text) {
+  for (QAction* a : menu.actions()) {
+    if (a->text().startsWith(text)) return a;
+  }
+  return nullptr;
+}
+
+TEST_F(MainWindowTest, DataPaneFollowsTheCrosshairAndCopiesRows) {
+  auto window = MakeWindow();
+  window->show();
+  QTest::mouseClick(window->RadioOfMode(1), Qt::LeftButton);
+  CChart1Dlg& single = *window->SingleChart();
+  CCHARTctl& chart = single.Chart();
+  EXPECT_TRUE(single.Pane().isHidden());
+  EXPECT_EQ(chart.geometry(), single.rect());
+
+  QTest::keyClick(&chart, Qt::Key_D);
+  QCoreApplication::processEvents();
+  ASSERT_FALSE(single.Pane().isHidden());
+  EXPECT_LT(chart.width(), single.width());
+  EXPECT_EQ(single.Pane().geometry().right(), single.rect().right());
+  const VisibleData& data = single.Pane().Data();
+  ASSERT_GT(data.rows.size(), 5u);
+  // The volume column is the file's volume of the month.
+  for (const DataRecord& r : single.Inputs().records) {
+    if (r.date == data.rows[2].date) {
+      EXPECT_EQ(data.rows[2].values[4], r.v[kVolume]);
+    }
+  }
+
+  chart.ShowCrosshairAtPoint(data.rows[3].index);
+  EXPECT_EQ(single.Pane().HighlightedRow(), 3);
+  chart.HideCrosshair();
+  EXPECT_EQ(single.Pane().HighlightedRow(), std::nullopt);
+
+  single.Pane().Table()->selectRow(4);
+  const QStringList lines = single.Pane().SelectedRowsText().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("날짜\t시가\t고가\t저가\t종가\t거래량")));
+  EXPECT_TRUE(lines[1].startsWith(QString::fromStdString(ExportDate(data.rows[4].date))));
+  EXPECT_EQ(lines[1].count('\t'), lines[0].count('\t'));
+
+  QTest::keyClick(&chart, Qt::Key_D);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(chart.geometry(), single.rect());
+}
+
+TEST_F(MainWindowTest, LinkedCrosshairsShowTheSameMonthQuarterAndYear) {
+  auto window = MakeLargeDashboard();
+  CDashBoardDlg& dash = *window->Dashboard();
+  CCHARTctl& monthly = dash.Chart(0);
+  const int x = monthly.width() * 2 / 3;
+  MoveMouse(monthly, x, 100);
+  ASSERT_TRUE(monthly.CurrentReadout());
+  EXPECT_FALSE(dash.Chart(1).CurrentReadout());  // not linked yet
+
+  dash.LinkAction().setChecked(true);
+  MoveMouse(monthly, x + 40, 100);
+  const std::int32_t month = CrosshairDate(monthly);
+  const auto quarter = dash.Chart(1).CurrentReadout();
+  ASSERT_TRUE(quarter);
+  EXPECT_GE(CrosshairDate(dash.Chart(1)), month);
+  EXPECT_LT(PointDate(dash.Chart(1), static_cast<int>(quarter->index) - 1), month);
+  EXPECT_EQ(CrosshairDate(dash.Chart(2)) / 100, month / 100);
+
+  // From a year to its months and quarters: the year's last month.
+  CCHARTctl& yearly = dash.Chart(2);
+  MoveMouse(yearly, yearly.width() / 2, 100);
+  EXPECT_EQ(CrosshairDate(monthly), CrosshairDate(yearly));
+  EXPECT_EQ(CrosshairDate(dash.Chart(1)), CrosshairDate(yearly));
+  yearly.HideCrosshair();
+  EXPECT_FALSE(monthly.CurrentReadout());
+}
+
+TEST_F(MainWindowTest, RangeKeysShowTheLastYearsAndHomeReturns) {
+  auto window = MakeWindow();
+  window->show();
+  QTest::mouseClick(window->RadioOfMode(1), Qt::LeftButton);
+  CCHARTctl& chart = window->SingleChart()->Chart();
+  const ChartView home = chart.HomeView();
+  int available = 0;
+  {
+    std::lock_guard lock(chart.Model().seriesLock);
+    available = AvailablePoints(chart.Model().series, home);
+  }
+  QTest::keyClick(&chart, Qt::Key_3);
+  const ChartView three = chart.Model().view;
+  EXPECT_EQ(three.firstIndex + three.visibleCount, available);
+  const std::int32_t last = PointDate(chart, available - 1);
+  EXPECT_GT(PointDate(chart, three.firstIndex), last - 300);
+  EXPECT_LE(PointDate(chart, three.firstIndex - 1), last - 300);
+  QTest::keyClick(&chart, Qt::Key_A);
+  EXPECT_EQ(chart.Model().view.firstIndex, 0);
+  EXPECT_EQ(chart.Model().view.visibleCount, available);
+  QTest::keyClick(&chart, Qt::Key_Home);
+  EXPECT_EQ(chart.Model().view.firstIndex, home.firstIndex);
+  EXPECT_EQ(chart.Model().view.visibleCount, home.visibleCount);
+}
+
+TEST_F(MainWindowTest, NotesAreAddedEditedRemovedAndSurviveARestart) {
+  const fs::path notesFile = fs::path(folder.path().toStdString()) / "user" / "orvane-notes.json";
+  auto window = MakeWindow(notesFile);
+  window->show();
+  QTest::mouseClick(window->RadioOfMode(1), Qt::LeftButton);
+  CChart1Dlg& single = *window->SingleChart();
+  CCHARTctl& chart = single.Chart();
+  const PointIndex at = *chart.PointAt(chart.width() / 2);
+  chart.ShowCrosshairAtPoint(at);
+  ASSERT_TRUE(chart.CurrentReadout());
+  const int x = chart.CurrentReadout()->x;
+  const QPoint global = chart.mapToGlobal(QPoint(x, 200));
+  single.Notes().prompt = [](QWidget*, const QString&, const QString&) {
+    return QStringLiteral("금리 인상");
+  };
+  {
+    QMenu menu;
+    single.AddMenuActions(menu, global);
+    ASSERT_NE(ActionStartingWith(menu, QStringLiteral("메모 추가")), nullptr);
+    ActionStartingWith(menu, QStringLiteral("메모 추가"))->trigger();
+  }
+  ASSERT_EQ(single.Notes().Notes().size(), 1u);
+  EXPECT_EQ(single.Notes().Notes()[0].month, PointDate(chart, static_cast<int>(at)));
+  // The marker is in the frame, in its own colour.
+  const QImage& frame = chart.Frame();
+  bool marked = false;
+  for (int y = 0; y < frame.height() && !marked; ++y) {
+    marked = QColor(frame.pixel(x, y)) == QColor(128, 0, 160);
+  }
+  EXPECT_TRUE(marked);
+
+  window.reset();
+  window = MakeLargeDashboard(notesFile);
+  CDashBoardDlg& dash = *window->Dashboard();
+  ASSERT_EQ(dash.Notes().Notes().size(), 1u);
+  dash.Notes().prompt = [](QWidget*, const QString&, const QString& text) {
+    EXPECT_EQ(text, QStringLiteral("금리 인상"));
+    return QStringLiteral("금리 동결");
+  };
+  CCHARTctl& monthly = dash.Chart(0);
+  std::optional<PointIndex> point;
+  {
+    std::lock_guard lock(monthly.Model().seriesLock);
+    point = PointForMonth(monthly.Model().series, dash.Notes().Notes()[0].month);
+  }
+  monthly.ShowCrosshairAtPoint(*point);
+  ASSERT_TRUE(monthly.CurrentReadout());
+  const QPoint onNote = monthly.mapToGlobal(QPoint(monthly.CurrentReadout()->x, 200));
+  for (const QString& item : {QStringLiteral("메모 편집"), QStringLiteral("메모 삭제")}) {
+    QMenu menu;
+    dash.AddMenuActions(menu, onNote);
+    ASSERT_NE(ActionStartingWith(menu, item), nullptr) << item.toStdString();
+    ActionStartingWith(menu, item)->trigger();
+    if (item.contains(QStringLiteral("편집"))) {
+      EXPECT_EQ(dash.Notes().Notes()[0].text, "금리 동결");
+    }
+  }
+  EXPECT_TRUE(dash.Notes().Notes().empty());
+  EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, ACorruptNotesFileIsSetAsideAndReported) {
+  const fs::path notesFile = fs::path(folder.path().toStdString()) / "orvane-notes.json";
+  {
+    std::ofstream out(notesFile);
+    out << "[\"truncated";
+  }
+  auto window = MakeWindow(notesFile);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(messages.size(), 1);
+  EXPECT_TRUE(messages[0].contains(QStringLiteral("orvane-notes.json.corrupt")));
+  EXPECT_TRUE(fs::exists(notesFile.string() + ".corrupt"));
+  EXPECT_FALSE(fs::exists(notesFile));
+}
+
+}  // namespace analyst_tools
 
 }  // namespace
 }  // namespace orvane::app

@@ -178,7 +178,9 @@ TEST(ChartInteraction, ChangesCompareWithThePeriodBeforeAndAYearBeforeByDate) {
       for (const auto& [value, expected] :
            {std::pair{got.previous, c.previous}, std::pair{got.yearAgo, c.yearAgo}}) {
         ASSERT_EQ(value.has_value(), expected.has_value()) << c.points[c.at].first << logScale;
-        if (value) EXPECT_NEAR(*value, *expected, 1e-9) << c.points[c.at].first;
+        if (value) {
+          EXPECT_NEAR(*value, *expected, 1e-9) << c.points[c.at].first;
+        }
       }
     }
   }

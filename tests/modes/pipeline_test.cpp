@@ -229,7 +229,7 @@ TEST(FillingProtocol, EverySeriesAndPointIsStatedWhole) {
   EXPECT_FALSE(chart.series[0].points.back().rising);
   for (const ChartPoint& p : chart.series[1].points) {
     EXPECT_TRUE(p.rising);
-    EXPECT_TRUE(p.lowerLabel.empty());
+    EXPECT_TRUE(p.LowerLabel().empty());
     EXPECT_EQ(p.time, kPointTime);
   }
   EXPECT_TRUE(chart.series[1].horizontalLabels);

@@ -130,7 +130,9 @@ std::map<int, std::vector<double>> RecordsOf(const fs::path& file) {
   invocation.file = file.string();
   invocation.outPath = out.string();
   for (const Command& c : TableCommands()) {
-    if (c.flag == "--records") EXPECT_EQ(c.run(invocation), kExitOk);
+    if (c.flag == "--records") {
+      EXPECT_EQ(c.run(invocation), kExitOk);
+    }
   }
   std::ifstream in(out);
   const nlohmann::json dump = nlohmann::json::parse(in);
@@ -170,9 +172,10 @@ TEST(CsvCommand, RebaseSetsEverySeriesTo100AtItsBaseMonth) {
           EXPECT_NEAR(Number(rows[i][1 + c]), expected, 1e-9 * expected) << date << scale;
         }
       }
-      if (date == 202001)
+      if (date == 202001) {
         EXPECT_EQ(std::vector(rows[i].begin() + 4, rows[i].end() - 1),
                   std::vector<std::string>(3, "100"));
+      }
     }
   }
 }

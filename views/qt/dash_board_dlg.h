@@ -8,7 +8,12 @@
 #include <cstdint>
 #include <filesystem>
 
+class QAction;
+class QMenu;
+
 #include "chart/qt/cchart_ctl.h"
+#include "chart/qt/data_pane.h"
+#include "chart/qt/note_marks.h"
 #include "data/data_table.h"
 #include "modes/dashboard.h"
 #include "modes/pipeline.h"
@@ -16,7 +21,9 @@
 namespace orvane {
 
 // The three-chart dashboard (chart mode 0): monthly candles across the top,
-// quarterly and yearly candles below, read from its own data table.
+// quarterly and yearly candles below, read from its own data table. Switched on from the
+// context menu: the data pane beside the charts (also D), following the chart last pointed at,
+// and linked crosshairs (pointing at a month shows its quarter and year in the other charts).
 class CDashBoardDlg : public QWidget {
  public:
   static constexpr int kTemplateId = 111;
@@ -31,6 +38,12 @@ class CDashBoardDlg : public QWidget {
   CCHARTctl& Chart(int index) { return *charts_[static_cast<std::size_t>(index)]; }
   DataTable& Table() { return table_; }
   QTimer& RepaintTimer() { return repaintTimer_; }
+  DataPane& Pane() { return *pane_; }
+  ChartNotes& Notes() { return notes_; }
+  // The checkable "십자선 연동" item; off at start.
+  QAction& LinkAction() { return *linkAction_; }
+  // The window's items of the main window's context menu, for a click at globalPos.
+  void AddMenuActions(QMenu& menu, const QPoint& globalPos);
 
   // Reads a series file into the dashboard's table; false (table empty) when it cannot be read.
   bool LoadDataFile(const std::filesystem::path& path);
@@ -47,10 +60,19 @@ class CDashBoardDlg : public QWidget {
 
  private:
   DashboardCharts Models();
+  void LayoutCharts();
+  // The months' volumes of the table, for the data pane (read only while it is shown).
+  void UpdatePaneVolumes();
+  // Chart `from` moved its crosshair to point index (-1: hidden).
+  void OnCrosshair(std::size_t from, int index);
 
   std::array<CCHARTctl*, 3> charts_{};
   DataTable table_;
   QTimer repaintTimer_;
+  DataPane* pane_ = nullptr;
+  ChartNotes notes_;
+  QAction* linkAction_ = nullptr;
+  bool linking_ = false;  // set while the linked charts follow, so they do not answer back
 };
 
 }  // namespace orvane
