@@ -109,6 +109,7 @@ BENCHMARK(BM_FullPaintMonthly600Recorded)->Unit(benchmark::kMillisecond);
 void BM_QtChartsMonthly600(benchmark::State& state) {
   const auto months = orvane::testing::SampleMonths(kMonths);
   std::vector<orvane::bench::PeerMonth> peer;
+  peer.reserve(months.size());
   for (const auto& m : months) peer.push_back({m.open, m.high, m.low, m.close, m.volume, {}});
   const int windows[orvane::bench::kPeerMeans] = {12, 36, 60, 120, 180, 24};
   for (std::size_t k = 0; k < std::size(windows); ++k) {

@@ -62,7 +62,7 @@ void BM_DashboardCrosshairMove(benchmark::State& state) {
   int k = 0;
   for (auto _ : state) {
     k = k + 1 >= visible ? 0 : k + 1;
-    const QPointF at((k + 1) * step, monthly.height() / 3);
+    const QPointF at((k + 1) * step, monthly.height() / 3.0);
     QMouseEvent move(QEvent::MouseMove, at, monthly.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
     QApplication::sendEvent(&monthly, &move);

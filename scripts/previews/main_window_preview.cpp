@@ -25,7 +25,7 @@ namespace {
 
 // The crosshair where a mouse at x, a third down the chart, would put it.
 void Point(orvane::CCHARTctl& chart, int x) {
-  const QPointF at(x, chart.height() / 3);
+  const QPointF at(x, chart.height() / 3.0);
   QMouseEvent move(QEvent::MouseMove, at, chart.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                    Qt::NoModifier);
   QApplication::sendEvent(&chart, &move);
