@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <chrono>
-#include <cstdlib>
 
+#include "bench/qt_benchmark_main.h"
 #include "bench/sample_inputs.h"
 #include "chart/qt/cchart_ctl.h"
 #include "modes/modes.h"
@@ -105,11 +105,4 @@ BENCHMARK(BM_FullRepaint)->Arg(7)->Arg(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return orvane::bench::RunQtBenchmarks(argc, argv); }

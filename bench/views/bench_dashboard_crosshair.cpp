@@ -10,10 +10,10 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QTableView>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "bench/qt_benchmark_main.h"
 #include "tests/chart/sample_charts.h"
 #include "tests/support/test_support.h"
 #include "views/qt/dash_board_dlg.h"
@@ -87,11 +87,4 @@ BENCHMARK(BM_DashboardCrosshairMove)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return orvane::bench::RunQtBenchmarks(argc, argv); }
