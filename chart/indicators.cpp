@@ -1,15 +1,37 @@
 #include "chart/indicators.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
-#include <deque>
 #include <limits>
 
 namespace orvane {
 namespace {
 
 double ValueOrNone(double v) { return std::isfinite(v) ? v : kNoValue; }
+
+// Indices of a sliding window's candidates, oldest first, in a ring of at least `capacity` slots.
+class IndexQueue {
+ public:
+  explicit IndexQueue(std::size_t capacity) : slots_(std::bit_ceil(capacity)) {}
+  bool Empty() const { return size_ == 0; }
+  std::size_t Front() const { return slots_[head_]; }
+  std::size_t Back() const { return slots_[(head_ + size_ - 1) & Mask()]; }
+  void PushBack(std::size_t index) { slots_[(head_ + size_++) & Mask()] = index; }
+  void PopBack() { --size_; }
+  void PopFront() {
+    head_ = (head_ + 1) & Mask();
+    --size_;
+  }
+  void Clear() { size_ = 0; }
+
+ private:
+  std::size_t Mask() const { return slots_.size() - 1; }
+  std::vector<std::size_t> slots_;
+  std::size_t head_ = 0;
+  std::size_t size_ = 0;
+};
 
 // For every record j, (highest + lowest) / 2 over the records j - window + 1 ... j, cut at
 // record 0; kNoValue where that window holds a non-finite price. Queues of the window's
@@ -19,25 +41,26 @@ std::vector<double> Midpoints(std::span<const double> highs, std::span<const dou
   const std::size_t n = highs.size();
   std::vector<double> out(n);
   // Indices whose prices fall (rise) from the front; of equal prices the earliest leads, as a
-  // scan from the window's start would keep it.
-  std::deque<std::size_t> highest, lowest;
+  // scan from the window's start would keep it. Each holds at most window + 1 before the front
+  // leaves.
+  IndexQueue highest(window + 1), lowest(window + 1);
   std::size_t clearFrom = 0;  // first record after the last non-finite price
   for (std::size_t j = 0; j < n; ++j) {
     const std::size_t start = j + 1 > window ? j + 1 - window : 0;
     if (!std::isfinite(highs[j]) || !std::isfinite(lows[j])) {
-      highest.clear();
-      lowest.clear();
+      highest.Clear();
+      lowest.Clear();
       clearFrom = j + 1;
       out[j] = kNoValue;
       continue;
     }
-    while (!highest.empty() && highs[highest.back()] < highs[j]) highest.pop_back();
-    highest.push_back(j);
-    while (!lowest.empty() && lows[lowest.back()] > lows[j]) lowest.pop_back();
-    lowest.push_back(j);
-    if (highest.front() < start) highest.pop_front();
-    if (lowest.front() < start) lowest.pop_front();
-    out[j] = clearFrom > start ? kNoValue : (highs[highest.front()] + lows[lowest.front()]) / 2.0;
+    while (!highest.Empty() && highs[highest.Back()] < highs[j]) highest.PopBack();
+    highest.PushBack(j);
+    while (!lowest.Empty() && lows[lowest.Back()] > lows[j]) lowest.PopBack();
+    lowest.PushBack(j);
+    if (highest.Front() < start) highest.PopFront();
+    if (lowest.Front() < start) lowest.PopFront();
+    out[j] = clearFrom > start ? kNoValue : (highs[highest.Front()] + lows[lowest.Front()]) / 2.0;
   }
   return out;
 }

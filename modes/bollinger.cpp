@@ -94,8 +94,8 @@ const std::array<SeriesRow, 21>& BollingerSeries() {
 
 }  // namespace
 
-void BuildBollingerChart(const PipelineInputs& in, ChartModel& chart) {
-  std::vector<DataRecord> work = WorkingCopy(in.records, false);
+void BuildBollingerChart(PipelineInputs in, ChartModel& chart) {
+  std::vector<DataRecord> work = WorkingCopy(std::move(in.records), false);
   ComputeParabolic(work);
   ComputeBollinger(work);
   ComputeMomentum(work);

@@ -115,8 +115,8 @@ std::array<std::string, 11> Rebase(std::vector<DataRecord>& work, std::int32_t b
 
 }  // namespace
 
-void BuildCompareChart(const PipelineInputs& in, ChartModel& chart) {
-  std::vector<DataRecord> work = WorkingCopy(in.records, false);
+void BuildCompareChart(PipelineInputs in, ChartModel& chart) {
+  std::vector<DataRecord> work = WorkingCopy(std::move(in.records), false);
   const bool rebased = in.rebaseMonth > 0;
   std::array<std::string, 11> notes;
   // Rebasing comes before the logarithm, so the lines cross log10(100) together.

@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "modes/indicator_series.h"
 #include "modes/modes.h"
@@ -56,19 +59,32 @@ const std::array<SeriesRow, 5>& HighLowSeries() {
   return rows;
 }
 
+using RawPrices = std::vector<std::array<double, kPriceSlots.size()>>;
+
+RawPrices PricesOf(std::span<const DataRecord> records) {
+  RawPrices prices(records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    for (std::size_t k = 0; k < kPriceSlots.size(); ++k)
+      prices[i][k] = records[i].v[kPriceSlots[k]];
+  }
+  return prices;
+}
+
 // Puts the raw prices back; the future records take those of the last real record.
-void RestoreRawPrices(std::span<DataRecord> work, std::span<const DataRecord> records) {
-  if (records.empty()) return;
+void RestoreRawPrices(std::span<DataRecord> work, const RawPrices& raw) {
+  if (raw.empty()) return;
   for (std::size_t i = 0; i < work.size(); ++i) {
-    const DataRecord& raw = records[std::min(i, records.size() - 1)];
-    for (int s : kPriceSlots) work[i].v[s] = raw.v[s];
+    const auto& prices = raw[std::min(i, raw.size() - 1)];
+    for (std::size_t k = 0; k < kPriceSlots.size(); ++k) work[i].v[kPriceSlots[k]] = prices[k];
   }
 }
 
 }  // namespace
 
-void BuildIchimokuChart(const PipelineInputs& in, ChartModel& chart) {
-  std::vector<DataRecord> work = WorkingCopy(in.records, false);
+void BuildIchimokuChart(PipelineInputs in, ChartModel& chart) {
+  // Under the log scale the highs-and-lows pass runs on the prices as read.
+  const RawPrices raw = in.LogScale() ? PricesOf(in.records) : RawPrices();
+  std::vector<DataRecord> work = WorkingCopy(std::move(in.records), false);
   ComputeIchimokuOnCloses(work);
   if (in.LogScale()) {
     Log10Slots(work, kLogPrices);
@@ -80,7 +96,7 @@ void BuildIchimokuChart(const PipelineInputs& in, ChartModel& chart) {
   const RangeFilter range{in.fromYear};
   AppendSeriesTable(chart, CloseSeries(), work, range, {9, SwingKind::NonStrict});
 
-  if (in.LogScale()) RestoreRawPrices(work, in.records);
+  if (in.LogScale()) RestoreRawPrices(work, raw);
   ComputeIchimokuOnHighsLows(work);
   if (in.LogScale()) Log10IndicatorSlots(work, kLogIndicators);
   for (const SeriesRow& row : HighLowSeries()) AppendSeries(chart, row, work, range);

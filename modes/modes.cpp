@@ -5,7 +5,7 @@
 namespace orvane {
 namespace {
 
-using Pipeline = void (*)(const PipelineInputs&, ChartModel&);
+using Pipeline = void (*)(PipelineInputs, ChartModel&);
 
 struct ModeEntry {
   std::string_view caption;
@@ -38,11 +38,11 @@ ModeDefaults DefaultsForMode(int mode) {
 
 bool IsModeBuilt(int mode) { return Known(mode) && kModes[mode].build != nullptr; }
 
-bool BuildChart(int mode, const PipelineInputs& in, ChartModel& chart) {
+bool BuildChart(int mode, PipelineInputs in, ChartModel& chart) {
   if (!IsModeBuilt(mode)) return false;
   chart.settings.logScale = in.LogScale();
   chart.settings.pointPeriod = PointPeriod::Month;  // the quarterly and yearly modes say otherwise
-  kModes[mode].build(in, chart);
+  kModes[mode].build(std::move(in), chart);
   return true;
 }
 

@@ -36,31 +36,31 @@ struct ModeDefaults {
 ModeDefaults DefaultsForMode(int mode);
 
 // Mode 1: monthly candles, six running means, companion line, volume bars, year body.
-void BuildMonthlyChart(const PipelineInputs& in, ChartModel& chart);
+void BuildMonthlyChart(PipelineInputs in, ChartModel& chart);
 // Mode 2: monthly candles with the Bollinger bands, the Parabolic stop, running means and, in
 // the lower pane, the Coppock and Sonar momentum.
-void BuildBollingerChart(const PipelineInputs& in, ChartModel& chart);
+void BuildBollingerChart(PipelineInputs in, ChartModel& chart);
 // Mode 3: monthly candles with the Ichimoku lines and cloud on closes and on highs and lows,
 // running 20 months into the future.
-void BuildIchimokuChart(const PipelineInputs& in, ChartModel& chart);
+void BuildIchimokuChart(PipelineInputs in, ChartModel& chart);
 // Mode 4: the monthly chart over a long span with ten means reaching back a hundred years.
-void BuildRangeSearchChart(const PipelineInputs& in, ChartModel& chart);
+void BuildRangeSearchChart(PipelineInputs in, ChartModel& chart);
 
 // Mode 5: quarterly candles merged from the months, with running means, the lower pane of
 // summed volume and percentage change, and the year body.
-void BuildQuarterlyChart(const PipelineInputs& in, ChartModel& chart);
+void BuildQuarterlyChart(PipelineInputs in, ChartModel& chart);
 // Mode 6: the same chart with one candle per calendar year.
-void BuildYearlyChart(const PipelineInputs& in, ChartModel& chart);
+void BuildYearlyChart(PipelineInputs in, ChartModel& chart);
 // Mode 7: the latest month's year and the three before it, with every overlay at once, whatever
 // fromYear says.
-void BuildZoomChart(const PipelineInputs& in, ChartModel& chart);
+void BuildZoomChart(PipelineInputs in, ChartModel& chart);
 // Mode 8: the candles with up to ten compared lines from further values 1 to 10, named in the
 // compare legend by in.compareNames.
-void BuildCompareChart(const PipelineInputs& in, ChartModel& chart);
+void BuildCompareChart(PipelineInputs in, ChartModel& chart);
 
 // Whether a single-chart pipeline exists for the mode.
 bool IsModeBuilt(int mode);
 // Runs the mode's pipeline on the chart; false (chart untouched) when the mode has none.
-bool BuildChart(int mode, const PipelineInputs& in, ChartModel& chart);
+bool BuildChart(int mode, PipelineInputs in, ChartModel& chart);
 
 }  // namespace orvane

@@ -74,8 +74,8 @@ const std::array<SeriesRow, 13>& RangeSearchSeries() {
 
 }  // namespace
 
-void BuildMonthlyChart(const PipelineInputs& in, ChartModel& chart) {
-  std::vector<DataRecord> work = WorkingCopy(in.records, in.LogScale());
+void BuildMonthlyChart(PipelineInputs in, ChartModel& chart) {
+  std::vector<DataRecord> work = WorkingCopy(std::move(in.records), in.LogScale());
   ComputeRunningMeans(work, kMonthMeans);
   ApplyChartProperties(chart, in.header, Legends{}, 0.8);
 
@@ -86,8 +86,8 @@ void BuildMonthlyChart(const PipelineInputs& in, ChartModel& chart) {
   FinishChart(chart, std::move(lock), in.toYear);
 }
 
-void BuildRangeSearchChart(const PipelineInputs& in, ChartModel& chart) {
-  std::vector<DataRecord> work = WorkingCopy(in.records, false);
+void BuildRangeSearchChart(PipelineInputs in, ChartModel& chart) {
+  std::vector<DataRecord> work = WorkingCopy(std::move(in.records), false);
   if (in.LogScale()) {
     Log10Slots(work, kPriceSlots);
     // A companion of 1e-9 or less stays as it is (and so is a gap of the companion line).

@@ -50,8 +50,9 @@ std::array<SeriesRow, 9> PeriodSeries(PeriodKind kind, LowerPane pane) {
   }};
 }
 
-void BuildPeriodChart(const PipelineInputs& in, ChartModel& chart, PeriodKind kind) {
+void BuildPeriodChart(PipelineInputs in, ChartModel& chart, PeriodKind kind) {
   std::vector<DataRecord> work = MergePeriods(in.records, kind);
+  std::vector<DataRecord>().swap(in.records);  // the months are merged
   SetPercentChange(work);
   if (in.LogScale()) {
     static constexpr std::array<int, 5> kLogSlots = {kOpen, kHigh, kLow, kClose, kCompanion};
@@ -76,12 +77,12 @@ void BuildPeriodChart(const PipelineInputs& in, ChartModel& chart, PeriodKind ki
 
 }  // namespace
 
-void BuildQuarterlyChart(const PipelineInputs& in, ChartModel& chart) {
-  BuildPeriodChart(in, chart, PeriodKind::Quarter);
+void BuildQuarterlyChart(PipelineInputs in, ChartModel& chart) {
+  BuildPeriodChart(std::move(in), chart, PeriodKind::Quarter);
 }
 
-void BuildYearlyChart(const PipelineInputs& in, ChartModel& chart) {
-  BuildPeriodChart(in, chart, PeriodKind::Year);
+void BuildYearlyChart(PipelineInputs in, ChartModel& chart) {
+  BuildPeriodChart(std::move(in), chart, PeriodKind::Year);
 }
 
 }  // namespace orvane

@@ -9,8 +9,8 @@
 
 namespace orvane {
 
-std::vector<DataRecord> WorkingCopy(std::span<const DataRecord> records, bool logScale) {
-  std::vector<DataRecord> work(records.begin(), records.end());
+std::vector<DataRecord> WorkingCopy(std::vector<DataRecord> records, bool logScale) {
+  std::vector<DataRecord> work = std::move(records);
   if (logScale) {
     static constexpr std::array<int, 5> kSlots = {kOpen, kHigh, kLow, kClose, kCompanion};
     Log10Slots(work, kSlots);

@@ -3,7 +3,7 @@
 // The shared skeleton of the chart-mode pipelines and the recipes they are built from.
 //
 // A pipeline reads like its recipe:
-//   1. work = WorkingCopy(...)              copy of the records, logarithms under the log scale
+//   1. work = WorkingCopy(...)              the records, logarithms under the log scale
 //   2. ComputeRunningMeans(work, ...) etc.  derived values over the whole working list
 //   3. ApplyChartProperties(chart, ...)     title, captions, legends, lower pane
 //   4. auto lock = BeginSeries(chart)       takes seriesLock and empties series
@@ -55,9 +55,10 @@ inline constexpr std::int32_t kPointTime = 150000;
 // Price slots that take logarithms under the log scale.
 inline constexpr std::array<int, 4> kPriceSlots = {kOpen, kHigh, kLow, kClose};
 
-// Copy of the records; under the log scale open, high, low, close and companion become
-// base-10 logarithms (volume never does).
-std::vector<DataRecord> WorkingCopy(std::span<const DataRecord> records, bool logScale);
+// The records as a pipeline's working list; under the log scale open, high, low, close and
+// companion become base-10 logarithms (volume never does). Pipelines take their inputs by value:
+// a caller that keeps its records passes a copy, one that is done with them moves them in.
+std::vector<DataRecord> WorkingCopy(std::vector<DataRecord> records, bool logScale);
 
 // Replaces the given slots by their base-10 logarithms (0 gives -inf, negatives NaN).
 void Log10Slots(std::span<DataRecord> work, std::span<const int> slots);

@@ -100,8 +100,8 @@ std::int32_t LatestDate(std::span<const DataRecord> work) {
 
 }  // namespace
 
-void BuildZoomChart(const PipelineInputs& in, ChartModel& chart) {
-  std::vector<DataRecord> work = WorkingCopy(in.records, false);
+void BuildZoomChart(PipelineInputs in, ChartModel& chart) {
+  std::vector<DataRecord> work = WorkingCopy(std::move(in.records), false);
   SetPercentChange(work);
   ComputeParabolic(work);
   ComputeBollinger(work);

@@ -252,6 +252,25 @@ TEST(MonthlyChart, NothingCarriesOverFromAnEarlierRun) {
   EXPECT_TRUE(fresh.series[0].points[0].rising);
 }
 
+// orvane-chart moves its records into the pipeline; the window keeps its own and passes a copy.
+TEST(EveryMode, RecordsMovedInGiveTheChartOfACopy) {
+  std::vector<DataRecord> records =
+      test::Months(1990, 1, 420, [](int i) { return 100.0 + 30.0 * std::sin(i * 0.07) + (i % 5); });
+  for (DataRecord& r : records) r.v[FurtherValue(3)] = r.v[kClose] * 1.5;
+  for (int mode = 1; mode < kModeCount; ++mode) {
+    for (const int scale : {kScaleLog, kScaleArith}) {
+      PipelineInputs in = Inputs(records, mode);
+      in.scaleChoice = scale;
+      in.fromYear = 1990;
+      ChartModel copied, moved;
+      BuildChart(mode, in, copied);
+      BuildChart(mode, std::move(in), moved);
+      EXPECT_EQ(ChartToJson(moved), ChartToJson(copied)) << "mode " << mode << " scale " << scale;
+      EXPECT_GT(copied.series.size(), 1u);
+    }
+  }
+}
+
 TEST(RangeSearchChart, SeriesTableAndDefaults) {
   const PipelineInputs in = Inputs(Rising(30, 1990), 4);
   EXPECT_EQ(in.scaleChoice, kScaleLog);

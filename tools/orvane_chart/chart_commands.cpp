@@ -6,6 +6,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "chart/chart_interaction.h"
 #include "data/series_reader.h"
@@ -59,10 +61,13 @@ int RunJson(const Invocation& invocation) {
     dumped = all;
   } else {
     table = DataTable{};  // a single chart reads the records alone
-    if (!BuildChart(mode, in, single)) return WriteOutput(invocation, "null\n");
+    // The pipeline takes the records over; the dump shows the rest of the inputs as given.
+    std::vector<DataRecord> records = std::exchange(in.records, std::vector<DataRecord>());
+    PipelineInputs run = in;
+    run.records = std::move(records);
+    if (!BuildChart(mode, std::move(run), single)) return WriteOutput(invocation, "null\n");
   }
-  // The dump shows the inputs as given; the records are no longer needed.
-  in.records = {};
+  in.records = std::vector<DataRecord>();  // the records are no longer needed
   table = DataTable{};
   return WriteOutputStream(invocation,
                            [&](std::ostream& out) { WriteChartDump(out, mode, in, dumped); });
@@ -110,7 +115,15 @@ int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in,
   if (!LoadDataFile(table, invocation.file)) {
     return Complain(kExitFailure, "cannot read " + invocation.file);
   }
-  in = InputsFromTable(table, scaleChoice, fromYear, toYear);
+  if (mode == static_cast<int>(ChartMode::Dashboard)) {
+    // The dashboard reads its three record lists from the table itself.
+    in = PipelineInputs();
+    in.scaleChoice = scaleChoice;
+    in.fromYear = fromYear;
+    in.toYear = toYear;
+  } else {
+    in = InputsFromTable(table, scaleChoice, fromYear, toYear);
+  }
   in.rebaseMonth = rebaseMonth;
   return kExitOk;
 }

@@ -42,7 +42,7 @@ int RunCsvCommand(const Invocation& invocation) {
     shown = &dashboard->models[0];
   } else {
     single.Attach();
-    BuildChart(request.mode, request.in, single);
+    BuildChart(request.mode, std::move(request.in), single);
   }
   ChartModel& chart = *shown;
 
