@@ -4,6 +4,7 @@
 #include <QSvgGenerator>
 #include <fstream>
 
+#include "chart/qt/large_buffer.h"
 #include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
@@ -31,7 +32,8 @@ void PaintOrFrame(ChartModel& chart, Canvas& canvas, const RenderOptions& option
 
 QImage RenderChartImage(ChartModel& chart, const RenderOptions& options) {
   const double ratio = options.devicePixelRatio > 0 ? options.devicePixelRatio : 1.0;
-  QImage image(QSize(options.width, options.height) * ratio, QImage::Format_ARGB32_Premultiplied);
+  QImage image =
+      LargeImage(QSize(options.width, options.height) * ratio, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
   image.setDevicePixelRatio(ratio);
   image.fill(Qt::white);

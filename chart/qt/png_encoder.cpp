@@ -1,5 +1,7 @@
 #include "chart/qt/png_encoder.h"
 
+#include "chart/qt/large_buffer.h"
+
 #include <libdeflate.h>
 
 #include <cstdint>
@@ -33,16 +35,12 @@ void AppendChunk(std::string& out, std::string_view type, std::string_view data)
   AppendBigEndian(out, libdeflate_crc32(0, out.data() + start, out.size() - start));
 }
 
-// A buffer left uninitialised: every byte is written before it is read, and zeroing megabytes
-// would cost as much as filtering them.
 struct Bytes {
-  std::unique_ptr<std::uint8_t[]> data;
+  LargeBytes data;
   std::size_t size = 0;
 };
 
-Bytes NewBytes(std::size_t size) {
-  return {std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]), size};
-}
+Bytes NewBytes(std::size_t size) { return {MapLarge(size), size}; }
 
 // Byte-wise a - b of the four bytes of two pixels, without borrows between bytes.
 std::uint32_t ByteDifferences(std::uint32_t a, std::uint32_t b) {
@@ -118,8 +116,10 @@ std::string EncodePng(const QImage& image, int compressionLevel) {
       libdeflate_alloc_compressor(compressionLevel));
   if (!compressor) return {};
   const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), filtered.size);
-  const Bytes data = NewBytes(bound);
-  if (bound > kMaxChunkBytes || !data.data) return {};
+  if (bound > kMaxChunkBytes) return {};
+  // Room for the worst case, of which a chart fills a few per cent: plain pages, touched as used.
+  const std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[bound]);
+  if (!data) return {};
   std::string png;
 
   png.append("\x89PNG\r\n\x1A\n", 8);
@@ -134,9 +134,9 @@ std::string EncodePng(const QImage& image, int compressionLevel) {
   AppendChunk(png, "IHDR", header);
 
   const std::size_t size = libdeflate_zlib_compress(compressor.get(), filtered.data.get(),
-                                                    filtered.size, data.data.get(), bound);
+                                                    filtered.size, data.get(), bound);
   if (size == 0) return {};
-  AppendChunk(png, "IDAT", {reinterpret_cast<const char*>(data.data.get()), size});
+  AppendChunk(png, "IDAT", {reinterpret_cast<const char*>(data.get()), size});
   AppendChunk(png, "IEND", {});
   return png;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "chart/qt/large_buffer.h"
 #include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
@@ -109,7 +110,8 @@ void PaintOnPainter(const DashboardCharts& charts, const RenderRequest& request,
 }
 
 bool RenderPng(const DashboardCharts& charts, const RenderRequest& request) {
-  QImage image(request.width, request.height, QImage::Format_ARGB32_Premultiplied);
+  QImage image =
+      LargeImage(QSize(request.width, request.height), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return false;
   {
     QPainter painter(&image);

@@ -1,7 +1,5 @@
 #include "tools/orvane_chart/render_command.h"
 
-#include <fontconfig/fontconfig.h>
-
 #include <QGuiApplication>
 #include <array>
 #include <charconv>
@@ -9,7 +7,6 @@
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
-#include <thread>
 #include <utility>
 
 #include "chart/qt/chart_render.h"
@@ -73,9 +70,6 @@ colours are [r,g,b], a pen is "color", "width" (pixels), "style" ("solid"|"dotte
 )";
 
 int RunRenderCommand(const Invocation& invocation) {
-  // Loading fontconfig's configuration and font caches takes some milliseconds before the first
-  // text is drawn: it runs beside reading the series and the pipeline, and Qt finds it loaded.
-  std::jthread fontsLoading([] { FcInit(); });
   ChartRequest request;
   if (const int status = ReadChartRequest(invocation, request); status != kExitOk) return status;
   std::ostringstream err;
@@ -83,7 +77,6 @@ int RunRenderCommand(const Invocation& invocation) {
   if (request.mode == static_cast<int>(ChartMode::Dashboard)) {
     DashboardModels dashboard;
     BuildDashboard(request.table, DashboardInputsOf(request.in), dashboard.charts);
-    fontsLoading.join();
     status = RunDashboardRender(dashboard.charts, request.render, err);
   } else {
     // A single chart reads the records alone, and the picture only the series: the pipeline
@@ -92,7 +85,6 @@ int RunRenderCommand(const Invocation& invocation) {
     ChartModel chart;
     chart.Attach();
     BuildChart(request.mode, std::move(request.in), chart);
-    fontsLoading.join();
     status = RunRender(chart, request.render, err);
   }
   std::fputs(err.str().c_str(), stderr);
