@@ -24,13 +24,12 @@ LargeBytes MapLarge(std::size_t bytes) {
   void* mapped =
       mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) return LargeBytes(nullptr, LargeUnmapper{});
-  const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-  const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
-  if (aligned > start) munmap(mapped, aligned - start);
-  if (const std::size_t tail = start + kHugePage - aligned; tail > 0) {
-    munmap(reinterpret_cast<void*>(aligned + size), tail);
-  }
-  auto* data = reinterpret_cast<std::uint8_t*>(aligned);
+  auto* base = static_cast<std::uint8_t*>(mapped);
+  const std::size_t lead =
+      (kHugePage - reinterpret_cast<std::uintptr_t>(mapped) % kHugePage) % kHugePage;
+  std::uint8_t* data = base + lead;
+  if (lead > 0) munmap(base, lead);
+  if (lead < kHugePage) munmap(data + size, kHugePage - lead);
   // Only a hint: without transparent huge pages the memory works as any other.
   madvise(data, size, MADV_HUGEPAGE);
   return LargeBytes(data, LargeUnmapper{size});
