@@ -149,7 +149,11 @@ std::int32_t HighlightOnPeriod(std::int32_t month, std::span<const DataRecord> p
 
 void BuildDashboard(const DataTable& table, const DashboardInputs& in,
                     const DashboardCharts& charts) {
-  const DashboardLists lists = ReadDashboardLists(table, in.scaleChoice);
+  BuildDashboard(ReadDashboardLists(table, in.scaleChoice), in, charts);
+}
+
+void BuildDashboard(DashboardLists lists, const DashboardInputs& in,
+                    const DashboardCharts& charts) {
   for (ChartModel* chart : charts) chart->settings.logScale = in.scaleChoice == kScaleLog;
   charts[1]->settings.pointPeriod = PointPeriod::Quarter;
   charts[2]->settings.pointPeriod = PointPeriod::Year;
@@ -159,6 +163,7 @@ void BuildDashboard(const DataTable& table, const DashboardInputs& in,
   ChartModel& monthly = *charts[0];
   SetChartTexts(monthly, lists.titleText, lists.captionText, highlight);
   FillChart(monthly, MonthlyRows(), lists.monthly, in, {9, SwingKind::NonStrict}, true);
+  std::vector<DataRecord>().swap(lists.monthly);
 
   ChartModel& quarterly = *charts[1];
   SetChartTexts(quarterly, "분기봉", "", HighlightOnPeriod(highlight, lists.quarterly, range));

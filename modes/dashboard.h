@@ -69,6 +69,8 @@ std::int32_t HighlightOnPeriod(std::int32_t month, std::span<const DataRecord> p
 // Fills and paints the three charts from the table.
 void BuildDashboard(const DataTable& table, const DashboardInputs& in,
                     const DashboardCharts& charts);
+// The same from lists read with in.scaleChoice; the months are let go once their chart is filled.
+void BuildDashboard(DashboardLists lists, const DashboardInputs& in, const DashboardCharts& charts);
 
 // Places the charts in a client area of width x height pixels: the monthly chart takes the top
 // height / 1.7 pixels less one, the two others split the rest at width / 2 with one pixel

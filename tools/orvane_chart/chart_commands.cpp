@@ -56,7 +56,7 @@ int RunJson(const Invocation& invocation) {
   std::array<const ChartModel*, kDashboardChartCount> all{};
   if (mode == static_cast<int>(ChartMode::Dashboard)) {
     dashboard.emplace();
-    BuildDashboard(table, DashboardInputsOf(in), dashboard->charts);
+    BuildDashboardFrom(table, in, dashboard->charts);
     all = {&dashboard->models[0], &dashboard->models[1], &dashboard->models[2]};
     dumped = all;
   } else {
@@ -128,8 +128,12 @@ int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in,
   return kExitOk;
 }
 
-DashboardInputs DashboardInputsOf(const PipelineInputs& in) {
-  return {.scaleChoice = in.scaleChoice, .fromYear = in.fromYear, .toYear = in.toYear};
+void BuildDashboardFrom(DataTable& table, const PipelineInputs& in, const DashboardCharts& charts) {
+  const DashboardInputs inputs{
+      .scaleChoice = in.scaleChoice, .fromYear = in.fromYear, .toYear = in.toYear};
+  DashboardLists lists = ReadDashboardLists(table, inputs.scaleChoice);
+  table = DataTable{};
+  BuildDashboard(std::move(lists), inputs, charts);
 }
 
 }  // namespace orvane::tool

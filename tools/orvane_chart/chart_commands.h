@@ -18,8 +18,9 @@ std::span<const ValueOption> ChartValueOptions();
 // a bad value, kExitFailure for an unreadable file.
 int LoadChartInputs(const Invocation& invocation, int& mode, PipelineInputs& in, DataTable& table);
 
-// The scale and years of the inputs as the dashboard takes them.
-DashboardInputs DashboardInputsOf(const PipelineInputs& in);
+// Fills the dashboard's charts with the scale and years of the inputs. The table is emptied once
+// the dashboard has read its lists from it.
+void BuildDashboardFrom(DataTable& table, const PipelineInputs& in, const DashboardCharts& charts);
 
 // --json.
 std::span<const Command> ChartCommands();

@@ -38,7 +38,7 @@ int RunCsvCommand(const Invocation& invocation) {
   ChartModel* shown = &single;
   if (request.mode == static_cast<int>(ChartMode::Dashboard)) {
     dashboard.emplace();
-    BuildDashboard(request.table, DashboardInputsOf(request.in), dashboard->charts);
+    BuildDashboardFrom(request.table, request.in, dashboard->charts);
     shown = &dashboard->models[0];
   } else {
     single.Attach();

@@ -76,7 +76,7 @@ int RunRenderCommand(const Invocation& invocation) {
   int status = kExitOk;
   if (request.mode == static_cast<int>(ChartMode::Dashboard)) {
     DashboardModels dashboard;
-    BuildDashboard(request.table, DashboardInputsOf(request.in), dashboard.charts);
+    BuildDashboardFrom(request.table, request.in, dashboard.charts);
     status = RunDashboardRender(dashboard.charts, request.render, err);
   } else {
     // A single chart reads the records alone, and the picture only the series: the pipeline
