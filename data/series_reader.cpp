@@ -64,16 +64,17 @@ struct FieldBuffers {
   std::string cleaned;
   std::string converted;
   std::string dated;
-  std::string rowNumber;
 };
 
 // What the line scan notes about a byte.
 enum CharClass : unsigned char {
   kPlain = 0,
-  kRewritten = 1,  // "?", double quote or ","
-  kExponent = 2,   // "E" or "e"
-  kSeparator = 4,  // ";"
-  kDot = 8,        // "."
+  kRewritten = 1,   // "?", double quote or ","
+  kExponent = 2,    // "E" or "e"
+  kDot = 4,         // "."
+  kSpace = 8,       // white space, trimmed from the ends of a field
+  kMultiByte = 16,       // a byte of a multi-byte character
+  kSeparator = 32,  // ";"
 };
 
 constexpr auto kCharClasses = [] {
@@ -85,6 +86,9 @@ constexpr auto kCharClasses = [] {
   classes[static_cast<unsigned char>('e')] = kExponent;
   classes[static_cast<unsigned char>(';')] = kSeparator;
   classes[static_cast<unsigned char>('.')] = kDot;
+  for (char c : {' ', '\t', '\n', '\v', '\f', '\r'})
+    classes[static_cast<unsigned char>(c)] = kSpace;
+  for (std::size_t c = 0x80; c < classes.size(); ++c) classes[c] = kMultiByte;
   return classes;
 }();
 
@@ -92,31 +96,36 @@ constexpr auto kCharClasses = [] {
 // the classes of its bytes.
 std::string_view CleanField(std::string_view field, unsigned classes, std::size_t row, int column,
                             FieldBuffers& buffers) {
-  const bool needsRewrite = (classes & kRewritten) != 0;
-  const bool mayBeScientific = (classes & kExponent) != 0;
-  std::string_view text = field;
-  if (needsRewrite) {
-    std::string& out = buffers.cleaned;
-    out.clear();
-    for (char c : field) {
-      if (c == '?') {
-        out += kMiddleDot;
-      } else if (c != '"' && c != ',') {
-        out += c;
-      }
-    }
-    text = out;
-  }
-  text = Trim(text);
-
   const bool dataLine = row >= static_cast<std::size_t>(kFirstDataRow);
-  std::optional<std::string> scientific;
-  if (mayBeScientific) scientific = ScientificToFixed(text);
-  if (scientific) {
-    buffers.converted = std::move(*scientific);
-    text = buffers.converted;
-  } else if (dataLine && (classes & kDot) != 0) {
-    text = CutDecimals(text);
+  std::string_view text = field;
+  if ((classes & (kRewritten | kExponent | kSpace | kMultiByte)) == 0) {
+    // The usual field: plain ASCII, only a "." to look for.
+    if (dataLine && (classes & kDot) != 0) {
+      const std::size_t dot = text.find('.');
+      text = text.substr(0, dot + 1 + kKeptDecimals);
+    }
+  } else {
+    if ((classes & kRewritten) != 0) {
+      std::string& out = buffers.cleaned;
+      out.clear();
+      for (char c : field) {
+        if (c == '?') {
+          out += kMiddleDot;
+        } else if (c != '"' && c != ',') {
+          out += c;
+        }
+      }
+      text = out;
+    }
+    text = Trim(text);
+    std::optional<std::string> scientific;
+    if ((classes & kExponent) != 0) scientific = ScientificToFixed(text);
+    if (scientific) {
+      buffers.converted = std::move(*scientific);
+      text = buffers.converted;
+    } else if (dataLine && (classes & kDot) != 0) {
+      text = CutDecimals(text);
+    }
   }
   if (dataLine && column == kSignedColumn && text.starts_with('+')) text.remove_prefix(1);
   if (column == 1 && IsShortDate(text)) {
@@ -136,17 +145,11 @@ void LoadLine(DataTable& table, std::string_view line, std::size_t row, FieldBuf
     unsigned classes = 0;
     for (; p < end; ++p) {
       const unsigned c = kCharClasses[static_cast<unsigned char>(*p)];
-      if (c == kPlain) continue;
       if (c == kSeparator) break;
       classes |= c;
     }
     const std::string_view field(start, static_cast<std::size_t>(p - start));
-    const std::string_view text = CleanField(field, classes, row, column, buffers);
-    if (column == 1) {
-      buffers.rowNumber = row == 0 ? std::string() : std::to_string(row);
-      table.AppendCell(buffers.rowNumber);
-    }
-    table.AppendCell(text);
+    table.AppendCell(CleanField(field, classes, row, column, buffers));
     if (p == end) break;
     ++p;  // past the ";"
   }
@@ -177,8 +180,15 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   return bytes;
 }
 
-// Number of "\n" and of ";" in the text, eight bytes at a time.
-std::pair<std::size_t, std::size_t> CountLinesAndSeparators(std::string_view text) {
+// How often the bytes that shape the table occur in a text.
+struct ByteCounts {
+  std::size_t newlines = 0;
+  std::size_t semicolons = 0;
+  std::size_t returns = 0;  // "\r"
+};
+
+// Counts them eight bytes at a time.
+ByteCounts CountShapingBytes(std::string_view text) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
   constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
   // 1 in every byte of x that is zero, 0 in the others (exact, no carries between bytes).
@@ -187,26 +197,29 @@ std::pair<std::size_t, std::size_t> CountLinesAndSeparators(std::string_view tex
   auto byteSum = [](std::uint64_t counters) {
     return static_cast<std::size_t>((counters * kOnes) >> 56);
   };
-  std::size_t newlines = 0;
-  std::size_t semicolons = 0;
+  ByteCounts counts;
   std::size_t i = 0;
   while (i + 8 <= text.size()) {
     std::uint64_t newlineCounters = 0;
     std::uint64_t semicolonCounters = 0;
+    std::uint64_t returnCounters = 0;
     for (int block = 0; block < 31 && i + 8 <= text.size(); ++block, i += 8) {
       std::uint64_t word;
       std::memcpy(&word, text.data() + i, 8);
       newlineCounters += zeroBytes(word ^ ('\n' * kOnes));
       semicolonCounters += zeroBytes(word ^ (';' * kOnes));
+      returnCounters += zeroBytes(word ^ ('\r' * kOnes));
     }
-    newlines += byteSum(newlineCounters);
-    semicolons += byteSum(semicolonCounters);
+    counts.newlines += byteSum(newlineCounters);
+    counts.semicolons += byteSum(semicolonCounters);
+    counts.returns += byteSum(returnCounters);
   }
   for (; i < text.size(); ++i) {
-    newlines += text[i] == '\n';
-    semicolons += text[i] == ';';
+    counts.newlines += text[i] == '\n';
+    counts.semicolons += text[i] == ';';
+    counts.returns += text[i] == '\r';
   }
-  return {newlines, semicolons};
+  return counts;
 }
 
 bool HasNonAscii(std::string_view text) {
@@ -272,12 +285,15 @@ void LoadDataText(DataTable& table, std::string_view bytes) {
   if (utf8 && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   if (bytes.empty()) return;
 
-  const auto [newlines, semicolons] = CountLinesAndSeparators(bytes);
-  const std::size_t lines = newlines + 1;
-  // The cells lose the ";" separators and gain row numbers of up to 8 characters; decoded
-  // Korean text may outgrow this, and the pool then grows on its own.
-  table.Reserve(bytes.size() + lines * 8 - std::min(semicolons, bytes.size()), lines,
-                std::min(semicolons + 2 * lines, lines * DataTable::kColumnCount));
+  const ByteCounts counts = CountShapingBytes(bytes);
+  const std::size_t lines = counts.newlines + 1;
+  // Bytes that are neither line ends nor separators: the text of the cells, before decoding
+  // (Korean text may outgrow it, and the pool then grows on its own). A line that is not blank
+  // holds one of them or a ";", so they also bound the rows and cells stored.
+  const std::size_t text = bytes.size() - counts.newlines - counts.semicolons - counts.returns;
+  const std::size_t filledRows = std::min(lines, counts.semicolons + text) + 1;
+  table.Reserve(text, lines, filledRows,
+                std::min(counts.semicolons + filledRows, lines * DataTable::kColumnCount));
 
   FieldBuffers buffers;
   std::string decoded;
@@ -314,14 +330,17 @@ SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
 
   const LayoutColumns& columns = out.layout == SeriesLayout::Ohlc ? kOhlcColumns : kHlcColumns;
   const std::size_t rows = table.RowCount();
-  // Room for every row with a close, so a long series fills without reallocation, while a
-  // file of many empty or junk lines costs no record memory.
-  std::string scratch;
+  // Room for every row whose close has a digit other than 0, so a long series fills without
+  // reallocation, while a file of many empty or junk lines costs no record memory.
   std::size_t withClose = 0;
   for (std::size_t row = kFirstDataRow; row < rows; ++row) {
-    if (PriceValue(table.Row(row).Text(columns.close), scratch) != 0) ++withClose;
+    const std::string_view close = table.Row(row).Text(columns.close);
+    withClose +=
+        std::any_of(close.begin(), close.end(), [](char c) { return c >= '1' && c <= '9'; });
   }
   out.records.reserve(std::max<std::size_t>(1000, withClose));
+
+  std::string scratch;
 
   // The open of an HLC line is the close of the previous kept line; empty before the first.
   std::optional<double> carriedOpen;
