@@ -214,6 +214,41 @@ TEST(LoadDataFileTest, SurvivesHugeLinesNulBytesAndGarbage) {
   EXPECT_LE(none.records.capacity(), 1000u);
 }
 
+TEST(LoadDataFileTest, HoldsAFewTimesTheFileSizeForAnyShapeOfInput) {
+  std::string normal = SeriesText({{1, "t;Title"}}, {});
+  for (int k = 0; k < 20000; ++k) normal += "2023.01;101.1234;99.5;100.25;1,234;0.12;7\r\n";
+  std::string longLines;
+  for (int k = 0; k < 8; ++k) longLines += std::string(100000, k % 2 ? ';' : '7') + "\n";
+  auto repeat = [](std::string_view unit, int times) {
+    std::string text;
+    for (int k = 0; k < times; ++k) text += unit;
+    return text;
+  };
+  const struct {
+    const char* name;
+    std::string text;
+    double mostPerByte;
+  } cases[] = {
+      {"blank lines", std::string(1'000'000, '\n'), 0.3},
+      {"blank CR LF lines", repeat("\r\n", 500'000), 0.3},
+      {"normal file", normal, 2.0},
+      {"long lines", longLines, 1.0},
+      {"bare fields", repeat("x\n", 100'000), 5.0},
+  };
+  for (const auto& c : cases) {
+    const DataTable table = Load(c.text);
+    EXPECT_LE(static_cast<double>(table.MemoryUse()), c.mostPerByte * c.text.size()) << c.name;
+  }
+
+  // Blank rows still read as numbered rows with one empty field.
+  const DataTable blank = Load(std::string(1'000'000, '\n') + "end");
+  ASSERT_EQ(blank.RowCount(), 1'000'001u);
+  EXPECT_EQ(blank.CellCount(999'999), 2);
+  EXPECT_EQ(blank.Text(999'999, 0), "999999");
+  EXPECT_EQ(blank.LastFilledColumn(999'999), 0);
+  EXPECT_EQ(blank.Text(1'000'000, 1), "end");
+}
+
 TEST(LoadDataFileTest, InvalidCp949BecomesReplacementCharacters) {
   const std::string bad = SeriesText({{1, "t;\xBE\xC6\xFF\xC6\xAE;\x81"}}, {});
   const DataTable table = Load(bad);
