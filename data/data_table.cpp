@@ -37,8 +37,21 @@ std::string_view DataTable::RowNumberText(std::size_t row) {
   return {slot, static_cast<std::size_t>(slot[kNumberSlot - 1])};
 }
 
+DataTable& DataTable::operator=(DataTable&& other) noexcept {
+  if (this == &other) return *this;
+  pool_ = std::move(other.pool_);
+  cellEnd_ = std::move(other.cellEnd_);
+  rowStart_ = std::move(other.rowStart_);
+  storedBits_ = std::move(other.storedBits_);
+  storedBefore_ = std::move(other.storedBefore_);
+  rows_ = other.rows_;
+  lastRowCells_ = other.lastRowCells_;
+  other.Clear();
+  return *this;
+}
+
 void DataTable::Clear() {
-  pool_.clear();
+  pool_.assign(kReadableBeforeEnd, '\0');
   cellEnd_.clear();
   rowStart_.clear();
   storedBits_.clear();
@@ -51,7 +64,8 @@ void DataTable::AppendRow() {
   // The last row, when blank, gives its storage back.
   if (rows_ > 0 && lastRowCells_ == 2) {
     const std::size_t cells = cellEnd_.size();
-    const std::uint32_t begin = cells >= 2 ? cellEnd_[cells - 2] : 0;
+    const std::uint32_t begin =
+        cells >= 2 ? cellEnd_[cells - 2] : static_cast<std::uint32_t>(kReadableBeforeEnd);
     if (cellEnd_.back() == begin) {
       cellEnd_.pop_back();
       rowStart_.pop_back();
@@ -90,7 +104,7 @@ DataTable::RowView DataTable::Row(std::size_t row) const {
   view.count_ = static_cast<int>(end - first) + 1;
   view.pool_ = pool_.data();
   view.ends_ = cellEnd_.data() + first;
-  view.begin_ = first == 0 ? 0 : cellEnd_[first - 1];
+  view.begin_ = first == 0 ? static_cast<std::uint32_t>(kReadableBeforeEnd) : cellEnd_[first - 1];
   return view;
 }
 
@@ -111,7 +125,7 @@ std::size_t DataTable::MemoryUse() const {
 
 void DataTable::Reserve(std::size_t textBytes, std::size_t rows, std::size_t filledRows,
                         std::size_t cells) {
-  pool_.reserve(textBytes);
+  pool_.reserve(kReadableBeforeEnd + textBytes);
   rowStart_.reserve(filledRows);
   cellEnd_.reserve(cells);
   storedBits_.reserve(rows / 64 + 1);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -17,6 +18,9 @@ class DataTable {
   static constexpr int kColumnCount = 77;
   // Offsets are 32-bit: the text of one table stays below 4 GiB.
   static constexpr std::size_t kPoolLimit = 0xFFFFFFFFu;
+  // The last this many bytes up to the end of any cell of columns 1 on are the table's own, so a
+  // short cell can be read as one machine word that ends where the cell ends.
+  static constexpr std::size_t kReadableBeforeEnd = 8;
 
   // The cells of one row, valid until the table changes.
   class RowView {
@@ -44,6 +48,14 @@ class DataTable {
   // The text of column 0: the row number, empty for row 0. The text stays valid for the life of
   // the process, shared by every table.
   static std::string_view RowNumberText(std::size_t row);
+
+  DataTable() = default;
+  DataTable(const DataTable&) = default;
+  DataTable& operator=(const DataTable&) = default;
+  // A table moved from is left empty.
+  DataTable(DataTable&& other) noexcept { *this = std::move(other); }
+  DataTable& operator=(DataTable&& other) noexcept;
+  ~DataTable() = default;
 
   void Clear();
 
@@ -81,7 +93,8 @@ class DataTable {
   // Index of the row among the stored ones, or -1 for a blank row.
   std::ptrdiff_t StoredIndex(std::size_t row) const;
 
-  std::string pool_;
+  // Cell text after kReadableBeforeEnd zero bytes.
+  std::string pool_ = std::string(kReadableBeforeEnd, '\0');
   // End offset in pool_ of every stored cell (columns 1 on), all stored rows in order; a cell
   // starts where the previous ends.
   std::vector<std::uint32_t> cellEnd_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -73,7 +74,7 @@ enum CharClass : unsigned char {
   kExponent = 2,    // "E" or "e"
   kDot = 4,         // "."
   kSpace = 8,       // white space, trimmed from the ends of a field
-  kMultiByte = 16,       // a byte of a multi-byte character
+  kMultiByte = 16,  // a byte of a multi-byte character
   kSeparator = 32,  // ";"
 };
 
@@ -101,7 +102,9 @@ std::string_view CleanField(std::string_view field, unsigned classes, std::size_
   if ((classes & (kRewritten | kExponent | kSpace | kMultiByte)) == 0) {
     // The usual field: plain ASCII, only a "." to look for.
     if (dataLine && (classes & kDot) != 0) {
-      const std::size_t dot = text.find('.');
+      // A plain loop: the fields are a few characters long, too short to gain from memchr.
+      std::size_t dot = 0;
+      while (text[dot] != '.') ++dot;
       text = text.substr(0, dot + 1 + kKeptDecimals);
     }
   } else {
@@ -167,16 +170,18 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   if (error || size > kMaxFileBytes) return std::nullopt;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return std::nullopt;
-  std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(size));
-  char chunk[1 << 16];
+  // Read straight into the string; a file that grew since its size was taken is read to its
+  // end, within the limit.
+  std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+  std::size_t got = 0;
   for (;;) {
-    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-    bytes.append(chunk, got);
-    if (got < sizeof chunk) break;
+    got += std::fread(bytes.data() + got, 1, bytes.size() - got, file.get());
+    if (got < bytes.size()) break;
     if (bytes.size() > kMaxFileBytes) return std::nullopt;
+    bytes.resize(std::min(bytes.size() * 2, kMaxFileBytes + 1));
   }
   if (std::ferror(file.get())) return std::nullopt;
+  bytes.resize(got);
   return bytes;
 }
 
@@ -251,8 +256,54 @@ void CopyWithout(std::string_view text, char removed, std::string& out) {
   }
 }
 
+// The value of a table cell of columns 1 on that is one to eight characters of digits with at
+// most one "." after the first digit, read as one word; false for any other text. The value is
+// the one TextToDouble gives: the digits as an integer over an exact power of ten.
+bool ReadPlainNumber(std::string_view cell, double& value) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+  constexpr std::uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ULL;
+  constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+  const std::size_t n = cell.size();
+  if (n == 0 || n > 8) return false;
+  // The cell fills the top n bytes of the word, its first character lowest.
+  std::uint64_t word;
+  std::memcpy(&word, cell.data() + n - DataTable::kReadableBeforeEnd, 8);
+  unsigned below = 8 * static_cast<unsigned>(8 - n);  // bits under the cell
+  const std::uint64_t x = word ^ ('.' * kOnes);
+  const std::uint64_t dots = (~(((x & kLow7) + kLow7) | x | kLow7)) >> below << below;
+  int decimals = 0;
+  if (dots != 0) {
+    const int dot = std::countr_zero(dots) / 8;
+    if (dot * 8 == static_cast<int>(below)) return false;  // no digit before the "."
+    decimals = 7 - dot;
+    const std::uint64_t before = word & ~(~std::uint64_t{0} << 8 * dot);
+    word = (word & (~std::uint64_t{0} << 8 * dot << 8)) | (before << 8);
+    below += 8;
+  }
+  // Leading zeros under the digits, then every byte must be a digit.
+  const std::uint64_t digitMask = ~std::uint64_t{0} << below;
+  word = (word & digitMask) | ('0' * kOnes & ~digitMask);
+  if (((word & kHighNibbles) | (((word + 6 * kOnes) & kHighNibbles) >> 4)) != 0x33 * kOnes) {
+    return false;
+  }
+  std::uint64_t digits = word - '0' * kOnes;
+  digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
+  digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
+  digits = (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFULL;
+  value = static_cast<double>(digits) / kPowersOfTen[decimals];
+  return true;
+}
+
+// The value of a number cell.
+double NumberValue(std::string_view text) {
+  double value;
+  return ReadPlainNumber(text, value) ? value : TextToDouble(text);
+}
+
 // The value of a price cell, whose "," separators do not count.
 double PriceValue(std::string_view text, std::string& scratch) {
+  if (double value; ReadPlainNumber(text, value)) return value;
   if (std::none_of(text.begin(), text.end(), [](char c) { return c == ','; })) {
     return TextToDouble(text);
   }
@@ -364,11 +415,11 @@ SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
     record.v[kHigh] = PriceValue(text(columns.high), scratch);
     record.v[kLow] = PriceValue(text(columns.low), scratch);
     record.v[kClose] = close;
-    record.v[kVolume] = TextToDouble(text(columns.volume));
-    record.v[kCompanion] = TextToDouble(text(columns.companion));
+    record.v[kVolume] = NumberValue(text(columns.volume));
+    record.v[kCompanion] = NumberValue(text(columns.companion));
     record.v[FurtherValue(1)] = record.v[kCompanion];  // the same field
     for (int n = 2; n <= 10; ++n) {
-      record.v[FurtherValue(n)] = TextToDouble(text(columns.companion + n - 1));
+      record.v[FurtherValue(n)] = NumberValue(text(columns.companion + n - 1));
     }
     carriedOpen = close;
   }
