@@ -19,8 +19,8 @@ class DataTable {
   // Offsets are 32-bit: the text of one table stays below 4 GiB.
   static constexpr std::size_t kPoolLimit = 0xFFFFFFFFu;
   // The last this many bytes up to the end of any cell of columns 1 on are the table's own, so a
-  // short cell can be read as one machine word that ends where the cell ends.
-  static constexpr std::size_t kReadableBeforeEnd = 8;
+  // short cell can be read in machine words that end where the cell ends.
+  static constexpr std::size_t kReadableBeforeEnd = 16;
 
   // The cells of one row, valid until the table changes.
   class RowView {

@@ -94,18 +94,17 @@ constexpr auto kCharClasses = [] {
 }();
 
 // The clean-up of one field of line `row`, column `column` (from 1); `classes` is the union of
-// the classes of its bytes.
-std::string_view CleanField(std::string_view field, unsigned classes, std::size_t row, int column,
-                            FieldBuffers& buffers) {
+// the classes of its bytes; `lastDot` is the offset of its last "." and `dots` how many it has.
+std::string_view CleanField(std::string_view field, unsigned classes, std::size_t lastDot,
+                            std::size_t dots, std::size_t row, int column, FieldBuffers& buffers) {
   const bool dataLine = row >= static_cast<std::size_t>(kFirstDataRow);
   std::string_view text = field;
   if ((classes & (kRewritten | kExponent | kSpace | kMultiByte)) == 0) {
-    // The usual field: plain ASCII, only a "." to look for.
-    if (dataLine && (classes & kDot) != 0) {
-      // A plain loop: the fields are a few characters long, too short to gain from memchr.
-      std::size_t dot = 0;
-      while (text[dot] != '.') ++dot;
-      text = text.substr(0, dot + 1 + kKeptDecimals);
+    // The usual field: plain ASCII with at most one "." to cut after.
+    if (dataLine && dots == 1) {
+      text = text.substr(0, lastDot + 1 + kKeptDecimals);
+    } else if (dataLine && dots > 1) {
+      text = CutDecimals(text);
     }
   } else {
     if ((classes & kRewritten) != 0) {
@@ -146,13 +145,19 @@ void LoadLine(DataTable& table, std::string_view line, std::size_t row, FieldBuf
   for (int column = 1; column < DataTable::kColumnCount; ++column) {
     const char* const start = p;
     unsigned classes = 0;
+    const char* lastDot = p;
+    std::size_t dots = 0;
     for (; p < end; ++p) {
       const unsigned c = kCharClasses[static_cast<unsigned char>(*p)];
       if (c == kSeparator) break;
       classes |= c;
+      // Without branches: most fields hold one ".".
+      dots += c == kDot;
+      lastDot = c == kDot ? p : lastDot;
     }
     const std::string_view field(start, static_cast<std::size_t>(p - start));
-    table.AppendCell(CleanField(field, classes, row, column, buffers));
+    table.AppendCell(CleanField(field, classes, static_cast<std::size_t>(lastDot - start), dots,
+                                row, column, buffers));
     if (p == end) break;
     ++p;  // past the ";"
   }
@@ -256,42 +261,76 @@ void CopyWithout(std::string_view text, char removed, std::string& out) {
   }
 }
 
-// The value of a table cell of columns 1 on that is one to eight characters of digits with at
-// most one "." after the first digit, read as one word; false for any other text. The value is
-// the one TextToDouble gives: the digits as an integer over an exact power of ten.
-bool ReadPlainNumber(std::string_view cell, double& value) {
+// The `count` (at most 8) characters that end at `end` as a decimal integer, read as one word;
+// false when one is not a digit. The bytes before `end` must be readable.
+bool ReadDigitWord(const char* end, std::size_t count, std::uint64_t& out) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
   constexpr std::uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ULL;
-  constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
-  const std::size_t n = cell.size();
-  if (n == 0 || n > 8) return false;
-  // The cell fills the top n bytes of the word, its first character lowest.
-  std::uint64_t word;
-  std::memcpy(&word, cell.data() + n - DataTable::kReadableBeforeEnd, 8);
-  unsigned below = 8 * static_cast<unsigned>(8 - n);  // bits under the cell
-  const std::uint64_t x = word ^ ('.' * kOnes);
-  const std::uint64_t dots = (~(((x & kLow7) + kLow7) | x | kLow7)) >> below << below;
-  int decimals = 0;
-  if (dots != 0) {
-    const int dot = std::countr_zero(dots) / 8;
-    if (dot * 8 == static_cast<int>(below)) return false;  // no digit before the "."
-    decimals = 7 - dot;
-    const std::uint64_t before = word & ~(~std::uint64_t{0} << 8 * dot);
-    word = (word & (~std::uint64_t{0} << 8 * dot << 8)) | (before << 8);
-    below += 8;
+  if (count == 0) {
+    out = 0;
+    return true;
   }
-  // Leading zeros under the digits, then every byte must be a digit.
-  const std::uint64_t digitMask = ~std::uint64_t{0} << below;
-  word = (word & digitMask) | ('0' * kOnes & ~digitMask);
+  // The characters fill the top bytes of the word, the first one lowest; zeros go under them.
+  std::uint64_t word;
+  std::memcpy(&word, end - 8, 8);
+  const std::uint64_t mask = ~std::uint64_t{0} << 8 * (8 - count);
+  word = (word & mask) | ('0' * kOnes & ~mask);
   if (((word & kHighNibbles) | (((word + 6 * kOnes) & kHighNibbles) >> 4)) != 0x33 * kOnes) {
     return false;
   }
   std::uint64_t digits = word - '0' * kOnes;
   digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
   digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
-  digits = (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFULL;
-  value = static_cast<double>(digits) / kPowersOfTen[decimals];
+  out = (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFULL;
+  return true;
+}
+
+// The same for up to 16 characters.
+bool ReadDigits(const char* end, std::size_t count, std::uint64_t& out) {
+  if (count <= 8) return ReadDigitWord(end, count, out);
+  std::uint64_t high;
+  std::uint64_t low;
+  if (!ReadDigitWord(end - 8, count - 8, high) || !ReadDigitWord(end, 8, low)) return false;
+  out = high * 100'000'000 + low;
+  return true;
+}
+
+// The value of a table cell of columns 1 on that is digits with at most one "." after the first
+// digit, at most 15 digits in all; false for any other text. The value is the one TextToDouble
+// gives: the digits as an integer over an exact power of ten.
+bool ReadPlainNumber(std::string_view cell, double& value) {
+  static_assert(DataTable::kReadableBeforeEnd >= 16);
+  static constexpr std::uint64_t kPowersOfTen[] = {1,
+                                                   10,
+                                                   100,
+                                                   1000,
+                                                   10000,
+                                                   100000,
+                                                   1000000,
+                                                   10000000,
+                                                   100000000,
+                                                   1000000000,
+                                                   10000000000,
+                                                   100000000000,
+                                                   1000000000000,
+                                                   10000000000000,
+                                                   100000000000000,
+                                                   1000000000000000};
+  const std::size_t n = cell.size();
+  if (n == 0 || n > 16) return false;
+  std::size_t dot = 0;
+  while (dot < n && cell[dot] != '.') ++dot;
+  const std::size_t decimals = dot == n ? 0 : n - dot - 1;
+  if (dot == 0 || dot + decimals > 15) return false;
+  std::uint64_t whole;
+  std::uint64_t fraction;
+  if (!ReadDigits(cell.data() + dot, dot, whole) ||
+      !ReadDigits(cell.data() + n, decimals, fraction)) {
+    return false;
+  }
+  const std::uint64_t digits = whole * kPowersOfTen[decimals] + fraction;
+  value = decimals == 0 ? static_cast<double>(digits)
+                        : static_cast<double>(digits) / static_cast<double>(kPowersOfTen[decimals]);
   return true;
 }
 
