@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "data/number_text.h"
 #include "data/text_codec.h"
 
 namespace orvane {
@@ -363,6 +364,41 @@ TEST(LoadRecordsTest, RemovesSeparatorsFromPricesInCellsItIsGiven) {
   EXPECT_EQ(series.records[0].v[kHigh], 1234.5);
   EXPECT_EQ(series.records[0].v[kClose], 2000);
   EXPECT_EQ(series.records[0].v[kVolume], 9);  // only prices lose their separators
+}
+
+TEST(LoadRecordsTest, ReadsEveryShapeOfNumberAsTextToDoubleDoes) {
+  // Cells handed to the table as they are (no decimals cut), in a further-value column.
+  const char* texts[] = {"7",
+                         "12345678",
+                         "123456789",
+                         "1234567890123456",
+                         "0.1",
+                         "65.123",
+                         "1234567.123",
+                         "123456789012.345",
+                         "5.",
+                         ".5",
+                         "1.2.3",
+                         "12a",
+                         "-4.5",
+                         "0x1A",
+                         "1e3",
+                         " 8",
+                         "1,5",
+                         "9999999999999999",
+                         "99999999999999999",
+                         "0000000000000.25"};
+  for (const char* text : texts) {
+    DataTable table;
+    for (int row = 0; row <= kFirstDataRow; ++row) table.AppendRow();
+    for (const char* cell : {"2023.01", "1", "1", "1", "1", "1", "1", "1", "1"}) {
+      table.AppendCell(cell);
+    }
+    table.AppendCell(text);
+    const SeriesData series = LoadRecords(table);
+    ASSERT_EQ(series.records.size(), 1u);
+    EXPECT_EQ(series.records[0].v[FurtherValue(5)], TextToDouble(text)) << text;
+  }
 }
 
 TEST(LoadRecordsTest, ReadsTheBundledSamples) {
