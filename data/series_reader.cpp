@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -64,16 +65,17 @@ struct FieldBuffers {
   std::string cleaned;
   std::string converted;
   std::string dated;
-  std::string rowNumber;
 };
 
 // What the line scan notes about a byte.
 enum CharClass : unsigned char {
   kPlain = 0,
-  kRewritten = 1,  // "?", double quote or ","
-  kExponent = 2,   // "E" or "e"
-  kSeparator = 4,  // ";"
-  kDot = 8,        // "."
+  kRewritten = 1,   // "?", double quote or ","
+  kExponent = 2,    // "E" or "e"
+  kDot = 4,         // "."
+  kSpace = 8,       // white space, trimmed from the ends of a field
+  kMultiByte = 16,  // a byte of a multi-byte character
+  kSeparator = 32,  // ";"
 };
 
 constexpr auto kCharClasses = [] {
@@ -85,38 +87,47 @@ constexpr auto kCharClasses = [] {
   classes[static_cast<unsigned char>('e')] = kExponent;
   classes[static_cast<unsigned char>(';')] = kSeparator;
   classes[static_cast<unsigned char>('.')] = kDot;
+  for (char c : {' ', '\t', '\n', '\v', '\f', '\r'})
+    classes[static_cast<unsigned char>(c)] = kSpace;
+  for (std::size_t c = 0x80; c < classes.size(); ++c) classes[c] = kMultiByte;
   return classes;
 }();
 
 // The clean-up of one field of line `row`, column `column` (from 1); `classes` is the union of
-// the classes of its bytes.
-std::string_view CleanField(std::string_view field, unsigned classes, std::size_t row, int column,
-                            FieldBuffers& buffers) {
-  const bool needsRewrite = (classes & kRewritten) != 0;
-  const bool mayBeScientific = (classes & kExponent) != 0;
-  std::string_view text = field;
-  if (needsRewrite) {
-    std::string& out = buffers.cleaned;
-    out.clear();
-    for (char c : field) {
-      if (c == '?') {
-        out += kMiddleDot;
-      } else if (c != '"' && c != ',') {
-        out += c;
-      }
-    }
-    text = out;
-  }
-  text = Trim(text);
-
+// the classes of its bytes; `lastDot` is the offset of its last "." and `dots` how many it has.
+std::string_view CleanField(std::string_view field, unsigned classes, std::size_t lastDot,
+                            std::size_t dots, std::size_t row, int column, FieldBuffers& buffers) {
   const bool dataLine = row >= static_cast<std::size_t>(kFirstDataRow);
-  std::optional<std::string> scientific;
-  if (mayBeScientific) scientific = ScientificToFixed(text);
-  if (scientific) {
-    buffers.converted = std::move(*scientific);
-    text = buffers.converted;
-  } else if (dataLine && (classes & kDot) != 0) {
-    text = CutDecimals(text);
+  std::string_view text = field;
+  if ((classes & (kRewritten | kExponent | kSpace | kMultiByte)) == 0) {
+    // The usual field: plain ASCII with at most one "." to cut after.
+    if (dataLine && dots == 1) {
+      text = text.substr(0, lastDot + 1 + kKeptDecimals);
+    } else if (dataLine && dots > 1) {
+      text = CutDecimals(text);
+    }
+  } else {
+    if ((classes & kRewritten) != 0) {
+      std::string& out = buffers.cleaned;
+      out.clear();
+      for (char c : field) {
+        if (c == '?') {
+          out += kMiddleDot;
+        } else if (c != '"' && c != ',') {
+          out += c;
+        }
+      }
+      text = out;
+    }
+    text = Trim(text);
+    std::optional<std::string> scientific;
+    if ((classes & kExponent) != 0) scientific = ScientificToFixed(text);
+    if (scientific) {
+      buffers.converted = std::move(*scientific);
+      text = buffers.converted;
+    } else if (dataLine && (classes & kDot) != 0) {
+      text = CutDecimals(text);
+    }
   }
   if (dataLine && column == kSignedColumn && text.starts_with('+')) text.remove_prefix(1);
   if (column == 1 && IsShortDate(text)) {
@@ -134,19 +145,19 @@ void LoadLine(DataTable& table, std::string_view line, std::size_t row, FieldBuf
   for (int column = 1; column < DataTable::kColumnCount; ++column) {
     const char* const start = p;
     unsigned classes = 0;
+    const char* lastDot = p;
+    std::size_t dots = 0;
     for (; p < end; ++p) {
       const unsigned c = kCharClasses[static_cast<unsigned char>(*p)];
-      if (c == kPlain) continue;
       if (c == kSeparator) break;
       classes |= c;
+      // Without branches: most fields hold one ".".
+      dots += c == kDot;
+      lastDot = c == kDot ? p : lastDot;
     }
     const std::string_view field(start, static_cast<std::size_t>(p - start));
-    const std::string_view text = CleanField(field, classes, row, column, buffers);
-    if (column == 1) {
-      buffers.rowNumber = row == 0 ? std::string() : std::to_string(row);
-      table.AppendCell(buffers.rowNumber);
-    }
-    table.AppendCell(text);
+    table.AppendCell(CleanField(field, classes, static_cast<std::size_t>(lastDot - start), dots,
+                                row, column, buffers));
     if (p == end) break;
     ++p;  // past the ";"
   }
@@ -164,49 +175,62 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   if (error || size > kMaxFileBytes) return std::nullopt;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return std::nullopt;
-  std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(size));
-  char chunk[1 << 16];
+  // Read straight into the string; a file that grew since its size was taken is read to its
+  // end, within the limit.
+  std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+  std::size_t got = 0;
   for (;;) {
-    const std::size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-    bytes.append(chunk, got);
-    if (got < sizeof chunk) break;
+    got += std::fread(bytes.data() + got, 1, bytes.size() - got, file.get());
+    if (got < bytes.size()) break;
     if (bytes.size() > kMaxFileBytes) return std::nullopt;
+    bytes.resize(std::min(bytes.size() * 2, kMaxFileBytes + 1));
   }
   if (std::ferror(file.get())) return std::nullopt;
+  bytes.resize(got);
   return bytes;
 }
 
-// Number of "\n" and of ";" in the text, eight bytes at a time.
-std::pair<std::size_t, std::size_t> CountLinesAndSeparators(std::string_view text) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-  // 1 in every byte of x that is zero, 0 in the others (exact, no carries between bytes).
-  auto zeroBytes = [](std::uint64_t x) { return (~(((x & kLow7) + kLow7) | x | kLow7)) >> 7; };
-  // Byte-wise counters, summed before any byte can pass 255 / 8.
-  auto byteSum = [](std::uint64_t counters) {
-    return static_cast<std::size_t>((counters * kOnes) >> 56);
-  };
+// How often the bytes that shape the table occur in a text.
+struct ByteCounts {
   std::size_t newlines = 0;
   std::size_t semicolons = 0;
+  std::size_t returns = 0;  // "\r"
+};
+
+// Sixteen bytes, for comparisons that the compiler turns into vector instructions.
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+
+// Counts them sixteen bytes at a time.
+ByteCounts CountShapingBytes(std::string_view text) {
+  auto laneSum = [](Bytes16 counters) {
+    std::size_t sum = 0;
+    for (int lane = 0; lane < 16; ++lane) sum += counters[lane];
+    return sum;
+  };
+  ByteCounts counts;
   std::size_t i = 0;
-  while (i + 8 <= text.size()) {
-    std::uint64_t newlineCounters = 0;
-    std::uint64_t semicolonCounters = 0;
-    for (int block = 0; block < 31 && i + 8 <= text.size(); ++block, i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, text.data() + i, 8);
-      newlineCounters += zeroBytes(word ^ ('\n' * kOnes));
-      semicolonCounters += zeroBytes(word ^ (';' * kOnes));
+  while (i + 16 <= text.size()) {
+    // Byte-wise counters, summed before any can pass 255; a comparison gives 0xFF for a match.
+    Bytes16 newlines{};
+    Bytes16 semicolons{};
+    Bytes16 returns{};
+    for (int block = 0; block < 255 && i + 16 <= text.size(); ++block, i += 16) {
+      Bytes16 bytes;
+      std::memcpy(&bytes, text.data() + i, 16);
+      newlines -= reinterpret_cast<Bytes16>(bytes == '\n');
+      semicolons -= reinterpret_cast<Bytes16>(bytes == ';');
+      returns -= reinterpret_cast<Bytes16>(bytes == '\r');
     }
-    newlines += byteSum(newlineCounters);
-    semicolons += byteSum(semicolonCounters);
+    counts.newlines += laneSum(newlines);
+    counts.semicolons += laneSum(semicolons);
+    counts.returns += laneSum(returns);
   }
   for (; i < text.size(); ++i) {
-    newlines += text[i] == '\n';
-    semicolons += text[i] == ';';
+    counts.newlines += text[i] == '\n';
+    counts.semicolons += text[i] == ';';
+    counts.returns += text[i] == '\r';
   }
-  return {newlines, semicolons};
+  return counts;
 }
 
 bool HasNonAscii(std::string_view text) {
@@ -238,8 +262,88 @@ void CopyWithout(std::string_view text, char removed, std::string& out) {
   }
 }
 
+// The `count` (at most 8) characters that end at `end` as a decimal integer, read as one word;
+// false when one is not a digit. The bytes before `end` must be readable.
+bool ReadDigitWord(const char* end, std::size_t count, std::uint64_t& out) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighNibbles = 0xF0F0F0F0F0F0F0F0ULL;
+  if (count == 0) {
+    out = 0;
+    return true;
+  }
+  // The characters fill the top bytes of the word, the first one lowest; zeros go under them.
+  std::uint64_t word;
+  std::memcpy(&word, end - 8, 8);
+  const std::uint64_t mask = ~std::uint64_t{0} << 8 * (8 - count);
+  word = (word & mask) | ('0' * kOnes & ~mask);
+  if (((word & kHighNibbles) | (((word + 6 * kOnes) & kHighNibbles) >> 4)) != 0x33 * kOnes) {
+    return false;
+  }
+  std::uint64_t digits = word - '0' * kOnes;
+  digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFULL;
+  digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFULL;
+  out = (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFULL;
+  return true;
+}
+
+// The same for up to 16 characters.
+bool ReadDigits(const char* end, std::size_t count, std::uint64_t& out) {
+  if (count <= 8) return ReadDigitWord(end, count, out);
+  std::uint64_t high;
+  std::uint64_t low;
+  if (!ReadDigitWord(end - 8, count - 8, high) || !ReadDigitWord(end, 8, low)) return false;
+  out = high * 100'000'000 + low;
+  return true;
+}
+
+// The value of a table cell of columns 1 on that is digits with at most one "." after the first
+// digit, at most 15 digits in all; false for any other text. The value is the one TextToDouble
+// gives: the digits as an integer over an exact power of ten.
+bool ReadPlainNumber(std::string_view cell, double& value) {
+  static_assert(DataTable::kReadableBeforeEnd >= 16);
+  static constexpr std::uint64_t kPowersOfTen[] = {1,
+                                                   10,
+                                                   100,
+                                                   1000,
+                                                   10000,
+                                                   100000,
+                                                   1000000,
+                                                   10000000,
+                                                   100000000,
+                                                   1000000000,
+                                                   10000000000,
+                                                   100000000000,
+                                                   1000000000000,
+                                                   10000000000000,
+                                                   100000000000000,
+                                                   1000000000000000};
+  const std::size_t n = cell.size();
+  if (n == 0 || n > 16) return false;
+  std::size_t dot = 0;
+  while (dot < n && cell[dot] != '.') ++dot;
+  const std::size_t decimals = dot == n ? 0 : n - dot - 1;
+  if (dot == 0 || dot + decimals > 15) return false;
+  std::uint64_t whole;
+  std::uint64_t fraction;
+  if (!ReadDigits(cell.data() + dot, dot, whole) ||
+      !ReadDigits(cell.data() + n, decimals, fraction)) {
+    return false;
+  }
+  const std::uint64_t digits = whole * kPowersOfTen[decimals] + fraction;
+  value = decimals == 0 ? static_cast<double>(digits)
+                        : static_cast<double>(digits) / static_cast<double>(kPowersOfTen[decimals]);
+  return true;
+}
+
+// The value of a number cell.
+double NumberValue(std::string_view text) {
+  double value;
+  return ReadPlainNumber(text, value) ? value : TextToDouble(text);
+}
+
 // The value of a price cell, whose "," separators do not count.
 double PriceValue(std::string_view text, std::string& scratch) {
+  if (double value; ReadPlainNumber(text, value)) return value;
   if (std::none_of(text.begin(), text.end(), [](char c) { return c == ','; })) {
     return TextToDouble(text);
   }
@@ -272,12 +376,15 @@ void LoadDataText(DataTable& table, std::string_view bytes) {
   if (utf8 && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   if (bytes.empty()) return;
 
-  const auto [newlines, semicolons] = CountLinesAndSeparators(bytes);
-  const std::size_t lines = newlines + 1;
-  // The cells lose the ";" separators and gain row numbers of up to 8 characters; decoded
-  // Korean text may outgrow this, and the pool then grows on its own.
-  table.Reserve(bytes.size() + lines * 8 - std::min(semicolons, bytes.size()), lines,
-                std::min(semicolons + 2 * lines, lines * DataTable::kColumnCount));
+  const ByteCounts counts = CountShapingBytes(bytes);
+  const std::size_t lines = counts.newlines + 1;
+  // Bytes that are neither line ends nor separators: the text of the cells, before decoding
+  // (Korean text may outgrow it, and the pool then grows on its own). A line that is not blank
+  // holds one of them or a ";", so they also bound the rows and cells stored.
+  const std::size_t text = bytes.size() - counts.newlines - counts.semicolons - counts.returns;
+  const std::size_t filledRows = std::min(lines, counts.semicolons + text) + 1;
+  table.Reserve(text, lines, filledRows,
+                std::min(counts.semicolons + filledRows, lines * DataTable::kColumnCount));
 
   FieldBuffers buffers;
   std::string decoded;
@@ -314,14 +421,17 @@ SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
 
   const LayoutColumns& columns = out.layout == SeriesLayout::Ohlc ? kOhlcColumns : kHlcColumns;
   const std::size_t rows = table.RowCount();
-  // Room for every row with a close, so a long series fills without reallocation, while a
-  // file of many empty or junk lines costs no record memory.
-  std::string scratch;
+  // Room for every row whose close has a digit other than 0, so a long series fills without
+  // reallocation, while a file of many empty or junk lines costs no record memory.
   std::size_t withClose = 0;
   for (std::size_t row = kFirstDataRow; row < rows; ++row) {
-    if (PriceValue(table.Row(row).Text(columns.close), scratch) != 0) ++withClose;
+    const std::string_view close = table.Row(row).Text(columns.close);
+    withClose +=
+        std::any_of(close.begin(), close.end(), [](char c) { return c >= '1' && c <= '9'; });
   }
   out.records.reserve(std::max<std::size_t>(1000, withClose));
+
+  std::string scratch;
 
   // The open of an HLC line is the close of the previous kept line; empty before the first.
   std::optional<double> carriedOpen;
@@ -345,11 +455,11 @@ SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
     record.v[kHigh] = PriceValue(text(columns.high), scratch);
     record.v[kLow] = PriceValue(text(columns.low), scratch);
     record.v[kClose] = close;
-    record.v[kVolume] = TextToDouble(text(columns.volume));
-    record.v[kCompanion] = TextToDouble(text(columns.companion));
+    record.v[kVolume] = NumberValue(text(columns.volume));
+    record.v[kCompanion] = NumberValue(text(columns.companion));
     record.v[FurtherValue(1)] = record.v[kCompanion];  // the same field
     for (int n = 2; n <= 10; ++n) {
-      record.v[FurtherValue(n)] = TextToDouble(text(columns.companion + n - 1));
+      record.v[FurtherValue(n)] = NumberValue(text(columns.companion + n - 1));
     }
     carriedOpen = close;
   }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "data/number_text.h"
 #include "data/text_codec.h"
 
 namespace orvane {
@@ -214,6 +215,41 @@ TEST(LoadDataFileTest, SurvivesHugeLinesNulBytesAndGarbage) {
   EXPECT_LE(none.records.capacity(), 1000u);
 }
 
+TEST(LoadDataFileTest, HoldsAFewTimesTheFileSizeForAnyShapeOfInput) {
+  std::string normal = SeriesText({{1, "t;Title"}}, {});
+  for (int k = 0; k < 20000; ++k) normal += "2023.01;101.1234;99.5;100.25;1,234;0.12;7\r\n";
+  std::string longLines;
+  for (int k = 0; k < 8; ++k) longLines += std::string(100000, k % 2 ? ';' : '7') + "\n";
+  auto repeat = [](std::string_view unit, int times) {
+    std::string text;
+    for (int k = 0; k < times; ++k) text += unit;
+    return text;
+  };
+  const struct {
+    const char* name;
+    std::string text;
+    double mostPerByte;
+  } cases[] = {
+      {"blank lines", std::string(1'000'000, '\n'), 0.3},
+      {"blank CR LF lines", repeat("\r\n", 500'000), 0.3},
+      {"normal file", normal, 2.0},
+      {"long lines", longLines, 1.0},
+      {"bare fields", repeat("x\n", 100'000), 5.0},
+  };
+  for (const auto& c : cases) {
+    const DataTable table = Load(c.text);
+    EXPECT_LE(static_cast<double>(table.MemoryUse()), c.mostPerByte * c.text.size()) << c.name;
+  }
+
+  // Blank rows still read as numbered rows with one empty field.
+  const DataTable blank = Load(std::string(1'000'000, '\n') + "end");
+  ASSERT_EQ(blank.RowCount(), 1'000'001u);
+  EXPECT_EQ(blank.CellCount(999'999), 2);
+  EXPECT_EQ(blank.Text(999'999, 0), "999999");
+  EXPECT_EQ(blank.LastFilledColumn(999'999), 0);
+  EXPECT_EQ(blank.Text(1'000'000, 1), "end");
+}
+
 TEST(LoadDataFileTest, InvalidCp949BecomesReplacementCharacters) {
   const std::string bad = SeriesText({{1, "t;\xBE\xC6\xFF\xC6\xAE;\x81"}}, {});
   const DataTable table = Load(bad);
@@ -320,7 +356,7 @@ TEST(LoadRecordsTest, RemovesSeparatorsFromPricesInCellsItIsGiven) {
   DataTable table;
   for (int row = 0; row < kFirstDataRow; ++row) table.AppendRow();
   table.AppendRow();
-  for (const char* cell : {"10", "2023.01", "1,234.5", "1,000", "2,000", "9,9"}) {
+  for (const char* cell : {"2023.01", "1,234.5", "1,000", "2,000", "9,9"}) {
     table.AppendCell(cell);
   }
   const SeriesData series = LoadRecords(table);
@@ -328,6 +364,41 @@ TEST(LoadRecordsTest, RemovesSeparatorsFromPricesInCellsItIsGiven) {
   EXPECT_EQ(series.records[0].v[kHigh], 1234.5);
   EXPECT_EQ(series.records[0].v[kClose], 2000);
   EXPECT_EQ(series.records[0].v[kVolume], 9);  // only prices lose their separators
+}
+
+TEST(LoadRecordsTest, ReadsEveryShapeOfNumberAsTextToDoubleDoes) {
+  // Cells handed to the table as they are (no decimals cut), in a further-value column.
+  const char* texts[] = {"7",
+                         "12345678",
+                         "123456789",
+                         "1234567890123456",
+                         "0.1",
+                         "65.123",
+                         "1234567.123",
+                         "123456789012.345",
+                         "5.",
+                         ".5",
+                         "1.2.3",
+                         "12a",
+                         "-4.5",
+                         "0x1A",
+                         "1e3",
+                         " 8",
+                         "1,5",
+                         "9999999999999999",
+                         "99999999999999999",
+                         "0000000000000.25"};
+  for (const char* text : texts) {
+    DataTable table;
+    for (int row = 0; row <= kFirstDataRow; ++row) table.AppendRow();
+    for (const char* cell : {"2023.01", "1", "1", "1", "1", "1", "1", "1", "1"}) {
+      table.AppendCell(cell);
+    }
+    table.AppendCell(text);
+    const SeriesData series = LoadRecords(table);
+    ASSERT_EQ(series.records.size(), 1u);
+    EXPECT_EQ(series.records[0].v[FurtherValue(5)], TextToDouble(text)) << text;
+  }
 }
 
 TEST(LoadRecordsTest, ReadsTheBundledSamples) {
