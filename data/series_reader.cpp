@@ -78,7 +78,7 @@ enum CharClass : unsigned char {
   kSeparator = 32,  // ";"
 };
 
-constexpr auto kCharClasses = [] {
+constexpr std::array<unsigned char, 256> CharClasses() {
   std::array<unsigned char, 256> classes{};
   classes[static_cast<unsigned char>('?')] = kRewritten;
   classes[static_cast<unsigned char>('"')] = kRewritten;
@@ -91,7 +91,8 @@ constexpr auto kCharClasses = [] {
     classes[static_cast<unsigned char>(c)] = kSpace;
   for (std::size_t c = 0x80; c < classes.size(); ++c) classes[c] = kMultiByte;
   return classes;
-}();
+}
+constexpr std::array<unsigned char, 256> kCharClasses = CharClasses();
 
 // The clean-up of one field of line `row`, column `column` (from 1); `classes` is the union of
 // the classes of its bytes; `lastDot` is the offset of its last "." and `dots` how many it has.
