@@ -1,5 +1,6 @@
 #include "chart/chart_model.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace orvane {
@@ -12,24 +13,48 @@ std::string CutLabel(std::string_view text) {
   return std::string(text.substr(0, end));
 }
 
-PointLabels& PointLabels::operator=(const PointLabels& other) {
-  if (!other.texts_) {
-    texts_.reset();
-  } else if (texts_) {
-    *texts_ = *other.texts_;
-  } else {
-    texts_ = std::make_unique<Texts>(*other.texts_);
-  }
-  return *this;
+namespace {
+
+// The first of `texts` (by ascending point) at `point` or after it.
+template <typename Texts>
+auto AtOrAfter(Texts& texts, std::size_t point) {
+  return std::lower_bound(texts.begin(), texts.end(), point,
+                          [](const auto& t, std::size_t p) { return t.point < p; });
 }
 
-void PointLabels::Set(std::string Texts::*which, std::string_view text) {
-  if (!texts_) {
-    if (text.empty()) return;
-    texts_ = std::make_unique<Texts>();
+}  // namespace
+
+const PointLabels::Texts* PointLabels::Find(std::size_t point) const {
+  const auto it = AtOrAfter(texts_, point);
+  return it != texts_.end() && it->point == point ? &*it : nullptr;
+}
+
+std::string_view PointLabels::Upper(std::size_t point) const {
+  const Texts* t = Find(point);
+  return t ? std::string_view(t->upper) : std::string_view();
+}
+
+std::string_view PointLabels::Lower(std::size_t point) const {
+  const Texts* t = Find(point);
+  return t ? std::string_view(t->lower) : std::string_view();
+}
+
+void PointLabels::Set(std::size_t point, std::string Texts::*which, std::string_view text) {
+  // Labels are mostly set in point order, which makes this an append.
+  const auto it =
+      texts_.empty() || texts_.back().point < point ? texts_.end() : AtOrAfter(texts_, point);
+  if (it != texts_.end() && it->point == point) {
+    (*it).*which = CutLabel(text);
+    if (it->upper.empty() && it->lower.empty()) texts_.erase(it);
+  } else if (!text.empty()) {
+    Texts added{.point = point, .upper = {}, .lower = {}};
+    added.*which = CutLabel(text);
+    texts_.insert(it, std::move(added));
   }
-  (*texts_).*which = CutLabel(text);
-  if (texts_->upper.empty() && texts_->lower.empty()) texts_.reset();
+}
+
+void PointLabels::DropFrom(std::size_t first) {
+  texts_.erase(AtOrAfter(texts_, first), texts_.end());
 }
 
 ChartModel::ChartModel() {
@@ -37,11 +62,19 @@ ChartModel::ChartModel() {
   workSeries.points.reserve(5);
 }
 
+void ChartModel::AppendWorkLabels() {
+  const std::size_t point = workSeries.points.size() - 1;
+  workSeries.labels.SetUpper(point, workPoint.upperLabel);
+  workSeries.labels.SetLower(point, workPoint.lowerLabel);
+}
+
 void ChartModel::AppendWorkSeries() {
   std::vector<ChartPoint> points = std::exchange(workSeries.points, {});
+  PointLabels labels = std::exchange(workSeries.labels, {});
   series.push_back(workSeries);
   workSeries.points.reserve(points.size());
   series.back().points = std::move(points);
+  series.back().labels = std::move(labels);
 }
 
 void ChartModel::Attach() {

@@ -33,35 +33,10 @@ enum class SeriesStyle : std::int32_t {
 inline constexpr std::size_t kMaxLabelBytes = 127;
 std::string CutLabel(std::string_view text);
 
-// The two labels of a chart point. Most points have none: theirs cost one null pointer, not
-// two strings. Copies are deep.
-class PointLabels {
- public:
-  struct Texts {
-    std::string upper;
-    std::string lower;
-  };
-
-  PointLabels() = default;
-  PointLabels(const PointLabels& other)
-      : texts_(other.texts_ ? std::make_unique<Texts>(*other.texts_) : nullptr) {}
-  PointLabels(PointLabels&&) noexcept = default;
-  PointLabels& operator=(const PointLabels& other);
-  PointLabels& operator=(PointLabels&&) noexcept = default;
-
-  std::string_view Upper() const { return texts_ ? texts_->upper : std::string_view(); }
-  std::string_view Lower() const { return texts_ ? texts_->lower : std::string_view(); }
-  // Cuts the text to kMaxLabelBytes; empty text removes the label.
-  void Set(std::string Texts::*which, std::string_view text);
-
- private:
-  std::unique_ptr<Texts> texts_;
-};
-
 struct ChartPoint {
   std::int32_t date = 0;  // YYYYMM
   // Pipelines set 150000; never read by the chart. It shares four bytes with the two flags, which
-  // keeps a point at 48 bytes: long series hold millions of them.
+  // keeps a point at 40 bytes: long series hold millions of them.
   std::int32_t time : 30 = 0;
   bool valid : 1 = true;   // false marks a gap
   bool rising : 1 = true;  // FlaggedCandle colour: up colour when true
@@ -69,20 +44,50 @@ struct ChartPoint {
   double low = 0.0;
   double high = 0.0;
   double close = 0.0;  // value of Line and Dots; for Band the first edge
+};
+static_assert(sizeof(ChartPoint) <= 40, "a chart point grew: long series hold millions of them");
 
-  // Drawn above the high; empty = none.
-  std::string_view UpperLabel() const { return labels_.Upper(); }
-  // Drawn below the low; empty = none.
-  std::string_view LowerLabel() const { return labels_.Lower(); }
-  // Empty text removes the label.
-  void SetUpperLabel(std::string_view text) { labels_.Set(&PointLabels::Texts::upper, text); }
-  void SetLowerLabel(std::string_view text) { labels_.Set(&PointLabels::Texts::lower, text); }
-  void ClearLabels() { labels_ = {}; }
+// The labels of a series' points, by point index. Most points have none, so only the labelled
+// ones are held. The upper label is drawn above the high, the lower one below the low.
+class PointLabels {
+ public:
+  // Empty when the point has none.
+  std::string_view Upper(std::size_t point) const;
+  std::string_view Lower(std::size_t point) const;
+  bool Has(std::size_t point) const { return Find(point) != nullptr; }
+  // Cut to kMaxLabelBytes; empty text removes the label.
+  void SetUpper(std::size_t point, std::string_view text) { Set(point, &Texts::upper, text); }
+  void SetLower(std::size_t point, std::string_view text) { Set(point, &Texts::lower, text); }
+  // Forgets the labels of points `first` and later.
+  void DropFrom(std::size_t first);
+  void Clear() { texts_.clear(); }
 
  private:
-  PointLabels labels_;
+  struct Texts {
+    std::size_t point;
+    std::string upper;
+    std::string lower;
+  };
+  const Texts* Find(std::size_t point) const;
+  void Set(std::size_t point, std::string Texts::*which, std::string_view text);
+
+  std::vector<Texts> texts_;  // by ascending point
 };
-static_assert(sizeof(ChartPoint) <= 48, "a chart point grew: long series hold millions of them");
+
+// The point a pipeline fills before appending it: a chart point and its labels.
+struct WorkPoint : ChartPoint {
+  std::string upperLabel;  // empty = none
+  std::string lowerLabel;
+
+  void SetUpperLabel(std::string_view text) { upperLabel = CutLabel(text); }
+  void SetLowerLabel(std::string_view text) { lowerLabel = CutLabel(text); }
+  // Values 0, no time, `valid` and `rising` true, no labels.
+  void Reset() {
+    static_cast<ChartPoint&>(*this) = ChartPoint{};
+    upperLabel.clear();
+    lowerLabel.clear();
+  }
+};
 
 struct ChartSeries {
   std::string name = std::string(128, ' ');  // never drawn
@@ -100,6 +105,7 @@ struct ChartSeries {
   // The values stay plain under the logarithmic scale (a line the pipeline does not convert).
   bool plainUnderLogScale = false;
   std::vector<ChartPoint> points;
+  PointLabels labels;
 };
 
 struct ChartView {
@@ -150,21 +156,26 @@ class ChartModel {
 
   void SetPainter(Painter p) { painter_ = std::move(p); }
 
-  // Appends a copy of workPoint to workSeries.
-  void AppendWorkPoint() { workSeries.points.push_back(workPoint); }
+  // Appends a copy of workPoint, with its labels, to workSeries.
+  void AppendWorkPoint() {
+    workSeries.points.push_back(workPoint);
+    if (!workPoint.upperLabel.empty() || !workPoint.lowerLabel.empty()) AppendWorkLabels();
+  }
   // Appends a copy of workSeries to series. Its points are handed over rather than copied:
   // every series starts by emptying them, so workSeries is left empty, with room for as many.
   void AppendWorkSeries();
 
   std::vector<ChartSeries> series;
   ChartSeries workSeries;
-  ChartPoint workPoint;
+  WorkPoint workPoint;
   ChartView view;
   std::int32_t workerState = kEmptyFrame;
   std::recursive_mutex seriesLock;
   ChartSettings settings;
 
  private:
+  void AppendWorkLabels();
+
   Painter painter_;
 };
 

@@ -157,7 +157,10 @@ std::optional<ChartGeometry> PaintChart(ChartModel& chart, Canvas& canvas, int w
       chart.view.lastIndex < 0 ? 0 : static_cast<std::size_t>(chart.view.lastIndex) + 1;
   bool anyEmpty = false;
   for (ChartSeries& s : chart.series) {
-    if (s.points.size() > keep) s.points.resize(keep);
+    if (s.points.size() > keep) {
+      s.points.resize(keep);
+      s.labels.DropFrom(keep);
+    }
     anyEmpty = anyEmpty || s.points.empty();
   }
   if (anyEmpty) return std::nullopt;

@@ -31,6 +31,8 @@ struct SeriesFrame {
         end(static_cast<int>(geometry.VisibleEnd(series))) {}
 
   const ChartPoint& Point(int i) const { return s.points[static_cast<std::size_t>(i)]; }
+  std::string_view UpperLabel(int i) const { return s.labels.Upper(static_cast<std::size_t>(i)); }
+  std::string_view LowerLabel(int i) const { return s.labels.Lower(static_cast<std::size_t>(i)); }
   int X(int i) const { return g.X(g.PositionOf(PointIndex{i})); }
   int Y(double v) const { return g.Y(v, pane, s.baseLift); }
   CanvasPoint At(int i, double v) const {
@@ -170,8 +172,8 @@ void DrawCandleColumns(const SeriesFrame& f, Canvas& canvas, const CandlePens& p
     std::optional<int> upper, lower;
     for (int i : labelled) {
       const ChartPoint& p = f.Point(i);
-      if (!p.UpperLabel().empty() && (!upper || p.high > f.Point(*upper).high)) upper = i;
-      if (!p.LowerLabel().empty() && (!lower || p.low < f.Point(*lower).low)) lower = i;
+      if (!f.UpperLabel(i).empty() && (!upper || p.high > f.Point(*upper).high)) upper = i;
+      if (!f.LowerLabel(i).empty() && (!lower || p.low < f.Point(*lower).low)) lower = i;
     }
     if (upper) labels(*upper);
     if (lower && lower != upper) labels(*lower);
@@ -192,7 +194,7 @@ void DrawCandleColumns(const SeriesFrame& f, Canvas& canvas, const CandlePens& p
       const ChartPoint& t = f.Point(tallest);
       if (p.high - p.low > t.high - t.low) tallest = i;
     }
-    if (!p.UpperLabel().empty() || !p.LowerLabel().empty()) labelled.push_back(i);
+    if (f.s.labels.Has(static_cast<std::size_t>(i))) labelled.push_back(i);
   }
   draw();
 }
@@ -209,11 +211,11 @@ void DrawCandle(const SeriesFrame& f, Canvas& canvas) {
   auto labels = [&](int i) {
     const ChartPoint& p = f.Point(i);
     const int x = f.X(i);
-    if (const auto upper = TrimBlanks(p.UpperLabel()); !upper.empty()) {
+    if (const auto upper = TrimBlanks(f.UpperLabel(i)); !upper.empty()) {
       canvas.Text({double(x), double(f.Y(p.high) - 20)}, upper, labelFont, f.s.upColor,
                   TextAlign::Center);
     }
-    if (const auto lower = TrimBlanks(p.LowerLabel()); !lower.empty()) {
+    if (const auto lower = TrimBlanks(f.LowerLabel(i)); !lower.empty()) {
       canvas.Text({double(x), double(f.Y(p.low) + 1)}, lower, labelFont, f.s.downColor,
                   TextAlign::Center);
     }
@@ -241,28 +243,29 @@ void DrawFlaggedCandle(const SeriesFrame& f, Canvas& canvas) {
   auto labels = [&](int i) {
     const ChartPoint& p = f.Point(i);
     const double x = f.X(i);
+    const std::string_view upper = f.UpperLabel(i), lower = f.LowerLabel(i);
     const double aboveHigh = f.Y(p.high) - 1;
     if (f.s.horizontalLabels) {
-      if (!p.UpperLabel().empty()) {
-        canvas.Text({x, double(f.Y(p.high) - 20)}, p.UpperLabel(), flatFont, Rgb(255, 0, 0),
+      if (!upper.empty()) {
+        canvas.Text({x, double(f.Y(p.high) - 20)}, upper, flatFont, Rgb(255, 0, 0),
                     TextAlign::Center);
       }
-      if (!p.LowerLabel().empty()) {
-        canvas.Text({x, double(f.Y(p.low) + 1)}, p.LowerLabel(), flatFont, Rgb(0, 0, 255),
+      if (!lower.empty()) {
+        canvas.Text({x, double(f.Y(p.low) + 1)}, lower, flatFont, Rgb(0, 0, 255),
                     TextAlign::Center);
       }
       return;
     }
     // Rotated labels run upward from their anchor; right alignment makes them run downward.
-    if (!p.UpperLabel().empty()) {
-      canvas.Text({x - 8, aboveHigh}, p.UpperLabel(), upwardFont, Rgb(0, 0, 0), TextAlign::Left);
+    if (!upper.empty()) {
+      canvas.Text({x - 8, aboveHigh}, upper, upwardFont, Rgb(0, 0, 0), TextAlign::Left);
     }
-    if (!p.LowerLabel().empty()) {
+    if (!lower.empty()) {
       if (f.Y(p.open) < f.Y(p.close)) {
-        canvas.Text({x - 8, double(f.Y(p.low) + 1)}, p.LowerLabel(), upwardFont, Rgb(0, 0, 0),
+        canvas.Text({x - 8, double(f.Y(p.low) + 1)}, lower, upwardFont, Rgb(0, 0, 0),
                     TextAlign::Right);
       } else {
-        canvas.Text({x - 8, aboveHigh}, p.LowerLabel(), upwardFont, Rgb(0, 0, 0), TextAlign::Left);
+        canvas.Text({x - 8, aboveHigh}, lower, upwardFont, Rgb(0, 0, 0), TextAlign::Left);
       }
     }
   };

@@ -50,10 +50,10 @@ SeriesRow Momentum(SeriesStyle style, ColorRef color, int width, bool markHighli
 }
 
 PointRecipe Level(double level) {
-  return [level](const DataRecord&, ChartPoint& p) {
-    p.open = p.low = p.high = p.close = level;
-    p.valid = true;
-  };
+  return {SlotSet(), [level](const SourceRow&, ChartPoint& p) {
+            p.open = p.low = p.high = p.close = level;
+            p.valid = true;
+          }};
 }
 
 const std::array<SeriesRow, 21>& BollingerSeries() {
@@ -109,7 +109,9 @@ void BuildBollingerChart(PipelineInputs in, ChartModel& chart) {
   auto lock = BeginSeries(chart);
   const RangeFilter range{in.fromYear};
   ScaleMomentum(work, [range](const DataRecord& r) { return range.Passes(r); });
-  AppendSeriesTable(chart, BollingerSeries(), work, range, {9, SwingKind::Strict});
+  const SeriesSource source(work, range, SlotsRead(BollingerSeries()));
+  ReleaseRecords(work);
+  AppendSeriesTable(chart, BollingerSeries(), source, {9, SwingKind::Strict});
   FinishChart(chart, std::move(lock), in.toYear);
 }
 

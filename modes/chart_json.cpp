@@ -15,10 +15,13 @@ json Number(double v) { return std::isfinite(v) ? json(v) : json(nullptr); }
 
 json Colour(ColorRef c) { return json::array({RedOf(c), GreenOf(c), BlueOf(c)}); }
 
-json PointToJson(const ChartPoint& p) {
-  return {{"date", p.date},       {"open", Number(p.open)},       {"high", Number(p.high)},
-          {"low", Number(p.low)}, {"close", Number(p.close)},     {"valid", p.valid},
-          {"rising", p.rising},   {"upperLabel", p.UpperLabel()}, {"lowerLabel", p.LowerLabel()}};
+// Point i of series s.
+json PointToJson(const ChartSeries& s, std::size_t i) {
+  const ChartPoint& p = s.points[i];
+  return {
+      {"date", p.date},       {"open", Number(p.open)},          {"high", Number(p.high)},
+      {"low", Number(p.low)}, {"close", Number(p.close)},        {"valid", p.valid},
+      {"rising", p.rising},   {"upperLabel", s.labels.Upper(i)}, {"lowerLabel", s.labels.Lower(i)}};
 }
 
 // A series' properties; its points follow under "points".
@@ -38,7 +41,7 @@ json SeriesHead(const ChartSeries& s) {
 
 json SeriesToJson(const ChartSeries& s) {
   json points = json::array();
-  for (const ChartPoint& p : s.points) points.push_back(PointToJson(p));
+  for (std::size_t i = 0; i < s.points.size(); ++i) points.push_back(PointToJson(s, i));
   json out = SeriesHead(s);
   out["points"] = std::move(points);
   return out;
@@ -113,11 +116,9 @@ void WriteChartDump(std::ostream& out, int mode, const PipelineInputs& in,
     for (std::size_t k = 0; k < series.size(); ++k) {
       if (k > 0) out << ',';
       out << OpenObject(SeriesHead(series[k])) << ",\"points\":[";
-      bool first = true;
-      for (const ChartPoint& p : series[k].points) {
-        if (!first) out << ',';
-        first = false;
-        out << Compact(PointToJson(p));
+      for (std::size_t i = 0; i < series[k].points.size(); ++i) {
+        if (i > 0) out << ',';
+        out << Compact(PointToJson(series[k], i));
       }
       out << "]}";
     }

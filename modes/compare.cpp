@@ -35,10 +35,10 @@ SeriesRow Compared(int n, int width, bool rebased) {
 }
 
 PointRecipe AlwaysValid(PointRecipe values) {
-  return [values = std::move(values)](const DataRecord& r, ChartPoint& p) {
-    values(r, p);
-    p.valid = true;
-  };
+  return {values.reads, [fill = std::move(values.fill)](const SourceRow& r, WorkPoint& p) {
+            fill(r, p);
+            p.valid = true;
+          }};
 }
 
 std::array<SeriesRow, 12> CompareTable(bool rebased) {
@@ -133,12 +133,14 @@ void BuildCompareChart(PipelineInputs in, ChartModel& chart) {
   }
 
   auto lock = BeginSeries(chart);
-  const RangeFilter range{in.fromYear};
-  AppendSeriesTable(chart, CompareSeries(rebased), work, range, {9, SwingKind::NonStrict});
+  const SeriesSource source(work, RangeFilter{in.fromYear},
+                            SlotsRead(CompareSeries(rebased)) | kYearBodySlots);
+  ReleaseRecords(work);
+  AppendSeriesTable(chart, CompareSeries(rebased), source, {9, SwingKind::NonStrict});
   // The compared lines go by their legend names in the readout and the export.
   for (std::size_t k = 0; k < in.compareNames.size(); ++k)
     chart.series[1 + k].name = chart.settings.compareNames[k];
-  AppendYearBody(chart, work, range, 0.0);
+  AppendYearBody(chart, source, 0.0);
   FinishChart(chart, std::move(lock), in.toYear);
 }
 

@@ -76,12 +76,15 @@ void SetChartTexts(ChartModel& chart, std::string title, std::string subtitle,
   chart.settings.highlightMonth = highlightMonth;
 }
 
-void FillChart(ChartModel& chart, std::span<const SeriesRow> rows, std::span<const DataRecord> list,
+// The list is let go once the chart's source is made from it.
+void FillChart(ChartModel& chart, std::span<const SeriesRow> rows, std::vector<DataRecord> list,
                const DashboardInputs& in, SwingRule swings, bool yearBody) {
   auto lock = BeginSeries(chart);
-  const RangeFilter range{in.fromYear};
-  AppendSeriesTable(chart, rows, list, range, swings);
-  if (yearBody) AppendYearBody(chart, list, range, 0.0);
+  const SeriesSource source(list, RangeFilter{in.fromYear},
+                            SlotsRead(rows) | (yearBody ? kYearBodySlots : SlotSet()));
+  ReleaseRecords(list);
+  AppendSeriesTable(chart, rows, source, swings);
+  if (yearBody) AppendYearBody(chart, source, 0.0);
   FinishChart(chart, std::move(lock), in.toYear);
 }
 
@@ -162,17 +165,17 @@ void BuildDashboard(DashboardLists lists, const DashboardInputs& in,
 
   ChartModel& monthly = *charts[0];
   SetChartTexts(monthly, lists.titleText, lists.captionText, highlight);
-  FillChart(monthly, MonthlyRows(), lists.monthly, in, {9, SwingKind::NonStrict}, true);
-  std::vector<DataRecord>().swap(lists.monthly);
+  FillChart(monthly, MonthlyRows(), std::move(lists.monthly), in, {9, SwingKind::NonStrict}, true);
 
   ChartModel& quarterly = *charts[1];
   SetChartTexts(quarterly, "분기봉", "", HighlightOnPeriod(highlight, lists.quarterly, range));
-  FillChart(quarterly, QuarterlyRows(), lists.quarterly, in, {6, SwingKind::NonStrict}, true);
+  FillChart(quarterly, QuarterlyRows(), std::move(lists.quarterly), in, {6, SwingKind::NonStrict},
+            true);
 
   ChartModel& yearly = *charts[2];
   SetChartTexts(yearly, "연봉", "", HighlightOnPeriod(highlight, lists.yearly, range));
   // The yearly chart has few points: its swings are sought from the second point on.
-  FillChart(yearly, YearlyRows(in.freshFile), lists.yearly, in,
+  FillChart(yearly, YearlyRows(in.freshFile), std::move(lists.yearly), in,
             {6, SwingKind::NonStrict, /*firstPoint=*/1}, false);
 }
 

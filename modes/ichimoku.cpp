@@ -94,12 +94,15 @@ void BuildIchimokuChart(PipelineInputs in, ChartModel& chart) {
 
   auto lock = BeginSeries(chart);
   const RangeFilter range{in.fromYear};
-  AppendSeriesTable(chart, CloseSeries(), work, range, {9, SwingKind::NonStrict});
+  AppendSeriesTable(chart, CloseSeries(), SeriesSource(work, range, SlotsRead(CloseSeries())),
+                    {9, SwingKind::NonStrict});
 
   if (in.LogScale()) RestoreRawPrices(work, raw);
   ComputeIchimokuOnHighsLows(work);
   if (in.LogScale()) Log10IndicatorSlots(work, kLogIndicators);
-  for (const SeriesRow& row : HighLowSeries()) AppendSeries(chart, row, work, range);
+  const SeriesSource highsLows(work, range, SlotsRead(HighLowSeries()));
+  ReleaseRecords(work);
+  for (const SeriesRow& row : HighLowSeries()) AppendSeries(chart, row, highsLows);
 
   MoveBandsToEnd(chart.series);
   FinishChart(chart, std::move(lock), in.toYear);

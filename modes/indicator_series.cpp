@@ -30,40 +30,40 @@ void Log10IndicatorSlots(std::span<DataRecord> work, std::span<const int> slots)
 }
 
 PointRecipe IndicatorLine(int slot) {
-  return [slot](const DataRecord& r, ChartPoint& p) {
-    p.open = p.low = p.high = p.close = r.v[slot];
-    p.valid = HasValue(r.v[slot]);
-  };
+  return {Slots({slot}), [slot](const SourceRow& r, ChartPoint& p) {
+            p.open = p.low = p.high = p.close = r.v[slot];
+            p.valid = HasValue(r.v[slot]);
+          }};
 }
 
 PointRecipe BandToHigher(int baseSlot, int otherSlot) {
-  return [baseSlot, otherSlot](const DataRecord& r, ChartPoint& p) {
-    const double base = r.v[baseSlot];
-    const double other = r.v[otherSlot];
-    SetBand(p, base, HasValue(other) ? std::max(base, other) : kNoValue);
-  };
+  return {Slots({baseSlot, otherSlot}), [baseSlot, otherSlot](const SourceRow& r, ChartPoint& p) {
+            const double base = r.v[baseSlot];
+            const double other = r.v[otherSlot];
+            SetBand(p, base, HasValue(other) ? std::max(base, other) : kNoValue);
+          }};
 }
 
 PointRecipe BandBetween(int baseSlot, int edgeSlot) {
-  return [baseSlot, edgeSlot](const DataRecord& r, ChartPoint& p) {
-    SetBand(p, r.v[baseSlot], r.v[edgeSlot]);
-  };
+  return {Slots({baseSlot, edgeSlot}), [baseSlot, edgeSlot](const SourceRow& r, ChartPoint& p) {
+            SetBand(p, r.v[baseSlot], r.v[edgeSlot]);
+          }};
 }
 
 PointRecipe BandAboveLevel(int slot, double level) {
-  return [slot, level](const DataRecord& r, ChartPoint& p) {
-    const double v = r.v[slot];
-    SetBand(p, level, HasValue(v) ? std::max(v, level) : kNoValue);
-  };
+  return {Slots({slot}), [slot, level](const SourceRow& r, ChartPoint& p) {
+            const double v = r.v[slot];
+            SetBand(p, level, HasValue(v) ? std::max(v, level) : kNoValue);
+          }};
 }
 
 PointRecipe BandBelowLevel(int slot, double level) {
-  return [slot, level](const DataRecord& r, ChartPoint& p) {
-    const double v = r.v[slot];
-    SetBand(p, level, HasValue(v) ? std::min(v, level) : kNoValue);
-    // The level is the upper edge here: open = high = level, low = close = the value.
-    std::swap(p.low, p.high);
-  };
+  return {Slots({slot}), [slot, level](const SourceRow& r, ChartPoint& p) {
+            const double v = r.v[slot];
+            SetBand(p, level, HasValue(v) ? std::min(v, level) : kNoValue);
+            // The level is the upper edge here: open = high = level, low = close = the value.
+            std::swap(p.low, p.high);
+          }};
 }
 
 void MoveBandsToEnd(std::vector<ChartSeries>& series) {

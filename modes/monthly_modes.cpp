@@ -80,9 +80,11 @@ void BuildMonthlyChart(PipelineInputs in, ChartModel& chart) {
   ApplyChartProperties(chart, in.header, Legends{}, 0.8);
 
   auto lock = BeginSeries(chart);
-  const RangeFilter range{in.fromYear};
-  AppendSeriesTable(chart, MonthlySeries(), work, range, {9, SwingKind::Strict});
-  AppendYearBody(chart, work, range, 0.0);
+  const SeriesSource source(work, RangeFilter{in.fromYear},
+                            SlotsRead(MonthlySeries()) | kYearBodySlots);
+  ReleaseRecords(work);
+  AppendSeriesTable(chart, MonthlySeries(), source, {9, SwingKind::Strict});
+  AppendYearBody(chart, source, 0.0);
   FinishChart(chart, std::move(lock), in.toYear);
 }
 
@@ -97,9 +99,11 @@ void BuildRangeSearchChart(PipelineInputs in, ChartModel& chart) {
   ApplyChartProperties(chart, in.header, Legends{}, 0.8);
 
   auto lock = BeginSeries(chart);
-  const RangeFilter range{in.fromYear};
-  AppendSeriesTable(chart, RangeSearchSeries(), work, range, {0, SwingKind::NonStrict});
-  AppendYearBody(chart, work, range, 0.0);
+  const SeriesSource source(work, RangeFilter{in.fromYear},
+                            SlotsRead(RangeSearchSeries()) | kYearBodySlots);
+  ReleaseRecords(work);
+  AppendSeriesTable(chart, RangeSearchSeries(), source, {0, SwingKind::NonStrict});
+  AppendYearBody(chart, source, 0.0);
   FinishChart(chart, std::move(lock), in.toYear);
 }
 

@@ -28,10 +28,10 @@ SeriesRow MeanLine(PeriodKind kind, std::size_t k, ColorRef color) {
 
 // The yearly chart computes no sixth mean; its line keeps its place in the table as gaps only.
 PointRecipe NoLine() {
-  return [](const DataRecord&, ChartPoint& p) {
-    p.open = p.low = p.high = p.close = 0.0;
-    p.valid = false;
-  };
+  return {SlotSet(), [](const SourceRow&, ChartPoint& p) {
+            p.open = p.low = p.high = p.close = 0.0;
+            p.valid = false;
+          }};
 }
 
 std::array<SeriesRow, 9> PeriodSeries(PeriodKind kind, LowerPane pane) {
@@ -52,7 +52,7 @@ std::array<SeriesRow, 9> PeriodSeries(PeriodKind kind, LowerPane pane) {
 
 void BuildPeriodChart(PipelineInputs in, ChartModel& chart, PeriodKind kind) {
   std::vector<DataRecord> work = MergePeriods(in.records, kind);
-  std::vector<DataRecord>().swap(in.records);  // the months are merged
+  ReleaseRecords(in.records);  // the months are merged
   SetPercentChange(work);
   if (in.LogScale()) {
     static constexpr std::array<int, 5> kLogSlots = {kOpen, kHigh, kLow, kClose, kCompanion};
@@ -68,10 +68,11 @@ void BuildPeriodChart(PipelineInputs in, ChartModel& chart, PeriodKind kind) {
       kind == PeriodKind::Quarter ? PointPeriod::Quarter : PointPeriod::Year;
 
   auto lock = BeginSeries(chart);
-  const RangeFilter range{in.fromYear};
-  AppendSeriesTable(chart, PeriodSeries(kind, LowerPaneOf(work)), work, range,
-                    {0, SwingKind::NonStrict});
-  AppendYearBody(chart, work, range, kCandleLift);
+  const std::array<SeriesRow, 9> rows = PeriodSeries(kind, LowerPaneOf(work));
+  const SeriesSource source(work, RangeFilter{in.fromYear}, SlotsRead(rows) | kYearBodySlots);
+  ReleaseRecords(work);
+  AppendSeriesTable(chart, rows, source, {0, SwingKind::NonStrict});
+  AppendYearBody(chart, source, kCandleLift);
   FinishChart(chart, std::move(lock), in.toYear);
 }
 

@@ -18,7 +18,7 @@ bool OpensPeriod(const DataRecord& month, const DataRecord& open, PeriodKind kin
 }
 
 // Label and bar colour follow the record's own candle: up when it did not fall.
-void LabelBySide(ChartPoint& p, const DataRecord& r, const std::string& label) {
+void LabelBySide(WorkPoint& p, const SourceRow& r, const std::string& label) {
   p.rising = r.v[kOpen] <= r.v[kClose];
   if (p.rising) {
     p.SetUpperLabel(label);
@@ -88,29 +88,29 @@ std::string VolumeLabel(double volume) { return GroupThousands(NumberText(volume
 std::string ChangeLabel(double change) { return NumberText(change, 2) + "%"; }
 
 PointRecipe LiftedVolumeBars(LowerPane pane) {
-  return [pane](const DataRecord& r, ChartPoint& p) {
-    SetBar(p, pane.offset, pane.offset + r.v[kVolume]);
-    p.valid = r.date >= 1;
-    LabelBySide(p, r, VolumeLabel(r.v[kVolume]));
-  };
+  return {Slots({kVolume, kOpen, kClose}), [pane](const SourceRow& r, WorkPoint& p) {
+            SetBar(p, pane.offset, pane.offset + r.v[kVolume]);
+            p.valid = r.date >= 1;
+            LabelBySide(p, r, VolumeLabel(r.v[kVolume]));
+          }};
 }
 
 PointRecipe ScaledChangeBars(LowerPane pane) {
-  return [pane](const DataRecord& r, ChartPoint& p) {
-    const double change = r.v[kChangeSlot];
-    SetBar(p, 0.0, 2.0 * pane.scale * change);
-    p.valid = r.date >= 1 && std::isfinite(change);
-    LabelBySide(p, r, ChangeLabel(change));
-  };
+  return {Slots({kChangeSlot, kOpen, kClose}), [pane](const SourceRow& r, WorkPoint& p) {
+            const double change = r.v[kChangeSlot];
+            SetBar(p, 0.0, 2.0 * pane.scale * change);
+            p.valid = r.date >= 1 && std::isfinite(change);
+            LabelBySide(p, r, ChangeLabel(change));
+          }};
 }
 
 PointRecipe ChangeBars(bool labelled) {
-  return [labelled](const DataRecord& r, ChartPoint& p) {
-    const double change = r.v[kChangeSlot];
-    SetBar(p, 0.0, change);
-    p.valid = std::isfinite(change);
-    if (labelled) LabelBySide(p, r, ChangeLabel(change));
-  };
+  return {Slots({kChangeSlot, kOpen, kClose}), [labelled](const SourceRow& r, WorkPoint& p) {
+            const double change = r.v[kChangeSlot];
+            SetBar(p, 0.0, change);
+            p.valid = std::isfinite(change);
+            if (labelled) LabelBySide(p, r, ChangeLabel(change));
+          }};
 }
 
 std::array<SeriesRow, 2> LowerPaneBars(LowerPane pane) {

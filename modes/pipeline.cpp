@@ -18,6 +18,8 @@ std::vector<DataRecord> WorkingCopy(std::vector<DataRecord> records, bool logSca
   return work;
 }
 
+void ReleaseRecords(std::vector<DataRecord>& records) { std::vector<DataRecord>().swap(records); }
+
 void Log10Slots(std::span<DataRecord> work, std::span<const int> slots) {
   for (DataRecord& r : work) {
     for (int s : slots) r.v[s] = std::log10(r.v[s]);
@@ -87,40 +89,69 @@ SeriesRow MonthlyVolumeBars(PointRecipe values) {
 }
 
 PointRecipe CandleValues() {
-  return [](const DataRecord& r, ChartPoint& p) {
-    p.open = r.v[kOpen];
-    p.low = r.v[kLow];
-    p.high = r.v[kHigh];
-    p.close = r.v[kClose];
-    p.valid = r.date != 0;
-  };
+  return {Slots({kOpen, kHigh, kLow, kClose}), [](const SourceRow& r, ChartPoint& p) {
+            p.open = r.v[kOpen];
+            p.low = r.v[kLow];
+            p.high = r.v[kHigh];
+            p.close = r.v[kClose];
+            p.valid = r.date != 0;
+          }};
 }
 
 PointRecipe LineOf(int slot) {
-  return [slot](const DataRecord& r, ChartPoint& p) {
-    p.open = p.low = p.high = p.close = r.v[slot];
-    p.valid = true;
-  };
+  return {Slots({slot}), [slot](const SourceRow& r, ChartPoint& p) {
+            p.open = p.low = p.high = p.close = r.v[slot];
+            p.valid = true;
+          }};
 }
 
 PointRecipe LineOf(int slot, double minValid) {
-  return [slot, minValid](const DataRecord& r, ChartPoint& p) {
-    p.open = p.low = p.high = p.close = r.v[slot];
-    p.valid = r.v[slot] >= minValid;
-  };
+  return {Slots({slot}), [slot, minValid](const SourceRow& r, ChartPoint& p) {
+            p.open = p.low = p.high = p.close = r.v[slot];
+            p.valid = r.v[slot] >= minValid;
+          }};
 }
 
 PointRecipe CompanionLine() { return LineOf(kCompanion, 1e-10); }
 
 PointRecipe VolumeBars() {
-  return [](const DataRecord& r, ChartPoint& p) {
-    p.open = 0.0;
-    p.low = 0.0;
-    p.high = r.v[kVolume];
-    p.close = r.v[kVolume];
-    p.rising = r.v[kOpen] <= r.v[kClose];
-    p.valid = r.date != 0;
-  };
+  return {Slots({kVolume, kOpen, kClose}), [](const SourceRow& r, ChartPoint& p) {
+            p.open = 0.0;
+            p.low = 0.0;
+            p.high = r.v[kVolume];
+            p.close = r.v[kVolume];
+            p.rising = r.v[kOpen] <= r.v[kClose];
+            p.valid = r.date != 0;
+          }};
+}
+
+SlotSet SlotsRead(std::span<const SeriesRow> rows) {
+  SlotSet slots;
+  for (const SeriesRow& row : rows) slots |= row.values.reads;
+  return slots;
+}
+
+SeriesSource::SeriesSource(std::span<const DataRecord> work, RangeFilter range, const SlotSet& held)
+    : width_(held.count()) {
+  std::array<int, kValueCount> order{};  // the slots held, in slot order
+  std::size_t n = 0;
+  for (int s = 0; s < kValueCount; ++s) {
+    offsets_[s] = -1;
+    if (held.test(s)) {
+      offsets_[s] = static_cast<std::int8_t>(n);
+      order[n++] = s;
+    }
+  }
+  const auto inRange = [range](const DataRecord& r) { return range.Passes(r); };
+  const auto rows = static_cast<std::size_t>(std::count_if(work.begin(), work.end(), inRange));
+  dates_.reserve(rows);
+  values_.reserve(rows * width_);
+  for (const DataRecord& r : work) {
+    if (!inRange(r)) continue;
+    dates_.push_back(r.date);
+    for (std::size_t k = 0; k < width_; ++k) values_.push_back(r.v[order[k]]);
+  }
+  endsList_ = !work.empty() && inRange(work.back());
 }
 
 std::unique_lock<std::recursive_mutex> BeginSeries(ChartModel& chart) {
@@ -147,19 +178,13 @@ void ApplyLook(ChartSeries& s, const SeriesLook& look) {
   s.name = look.name;
   s.plainUnderLogScale = look.plainUnderLogScale;
   s.points.clear();
+  s.labels.Clear();
 }
 
-void StartPoint(ChartPoint& p, const DataRecord& r) {
-  p = ChartPoint{};
-  p.date = r.date;
+void StartPoint(WorkPoint& p, std::int32_t date) {
+  p.Reset();
+  p.date = date;
   p.time = kPointTime;
-}
-
-// Room for the points of a series before they are appended: grown by doubling instead, the first
-// series of a long chart would leave megabytes of outgrown blocks behind.
-void ReservePoints(ChartSeries& s, std::span<const DataRecord> work, RangeFilter range) {
-  s.points.reserve(static_cast<std::size_t>(std::count_if(
-      work.begin(), work.end(), [range](const DataRecord& r) { return range.Passes(r); })));
 }
 
 void SetBody(ChartPoint& p, double open, double close) {
@@ -171,13 +196,14 @@ void SetBody(ChartPoint& p, double open, double close) {
 
 }  // namespace
 
-void AppendSeries(ChartModel& chart, const SeriesRow& row, std::span<const DataRecord> work,
-                  RangeFilter range) {
+void AppendSeries(ChartModel& chart, const SeriesRow& row, const SeriesSource& source) {
   ApplyLook(chart.workSeries, row.look);
-  ReservePoints(chart.workSeries, work, range);
-  for (const DataRecord& r : work) {
-    if (!range.Passes(r)) continue;
-    StartPoint(chart.workPoint, r);
+  // Room for every point at once: grown by doubling instead, the first series of a long chart
+  // would leave megabytes of outgrown blocks behind.
+  chart.workSeries.points.reserve(source.size());
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    const SourceRow r = source.Row(i);
+    StartPoint(chart.workPoint, r.date);
     row.values(r, chart.workPoint);
     chart.AppendWorkPoint();
   }
@@ -197,18 +223,15 @@ SeriesLook YearBodyLook(double baseLift) {
           .baseLift = baseLift};
 }
 
-void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFilter range,
-                    double baseLift) {
+void AppendYearBody(ChartModel& chart, const SeriesSource& source, double baseLift) {
   ApplyLook(chart.workSeries, YearBodyLook(baseLift));
-  ReservePoints(chart.workSeries, work, range);
+  chart.workSeries.points.reserve(source.size());
   std::vector<ChartPoint>& points = chart.workSeries.points;
-  ChartPoint& p = chart.workPoint;
+  WorkPoint& p = chart.workPoint;
   bool rising = true;
-  for (std::size_t i = work.size(); i-- > 0;) {
-    if (range.Passes(work[i])) {
-      rising = work[i].v[kOpen] <= work[i].v[kClose];
-      break;
-    }
+  if (source.size() > 0) {
+    const SourceRow final = source.Row(source.size() - 1);
+    rising = final.v[kOpen] <= final.v[kClose];
   }
 
   double yearOpen = 0.0, yearClose = 0.0;
@@ -224,11 +247,11 @@ void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFi
     pendingEnd = runStart;
   };
 
-  for (std::size_t i = 0; i < work.size(); ++i) {
-    const DataRecord& r = work[i];
-    if (!range.Passes(r)) continue;
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    const SourceRow r = source.Row(i);
     const std::int32_t year = r.date / 100;
-    const bool last = i + 1 == work.size();
+    // The working list's last record closes its year; a last row that is not that record does not.
+    const bool last = i + 1 == source.size() && source.EndsList();
     const double open = r.v[kOpen], close = r.v[kClose];
     if (year != currentYear || close == 0.0 || last) {
       const bool closingCurrentYear = last && year == currentYear;
@@ -246,7 +269,7 @@ void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFi
     }
     if (close != 0.0) yearClose = close;
 
-    StartPoint(p, r);
+    StartPoint(p, r.date);
     p.open = p.low = p.high = p.close = open;
     if (last) SetBody(p, yearOpen, yearClose);
     p.valid = r.date != 0;
@@ -258,12 +281,12 @@ void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFi
 }
 
 void AppendSeriesTable(ChartModel& chart, std::span<const SeriesRow> rows,
-                       std::span<const DataRecord> work, RangeFilter range, SwingRule swings) {
+                       const SeriesSource& source, SwingRule swings) {
   if (rows.empty()) return;
-  AppendSeries(chart, rows.front(), work, range);
+  AppendSeries(chart, rows.front(), source);
   ChartSeries& candle = chart.series.back();
   SetSwingLabels(candle, swings.WindowFor(candle.points.size()), swings.kind, swings.firstPoint);
-  for (const SeriesRow& row : rows.subspan(1)) AppendSeries(chart, row, work, range);
+  for (const SeriesRow& row : rows.subspan(1)) AppendSeries(chart, row, source);
 }
 
 ChartView ViewBeforeYear(const ChartModel& chart, int toYear) {

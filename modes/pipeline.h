@@ -7,16 +7,21 @@
 //   2. ComputeRunningMeans(work, ...) etc.  derived values over the whole working list
 //   3. ApplyChartProperties(chart, ...)     title, captions, legends, lower pane
 //   4. auto lock = BeginSeries(chart)       takes seriesLock and empties series
-//   5. AppendSeries(chart, row, ...)        one call per row of the mode's series table
-//   6. SetSwingLabels(chart.series[0], ...) where the mode labels its swings (swing_labels.h)
-//   7. FinishChart(chart, lock, toYear)     the view cut at toYear, unlock, DrawChart
+//   5. SeriesSource source(work, ...)       the records in range, with the slots the table reads;
+//                                           the working list is let go before the series grow
+//   6. AppendSeries(chart, row, source)     one call per row of the mode's series table
+//   7. SetSwingLabels(chart.series[0], ...) where the mode labels its swings (swing_labels.h)
+//   8. FinishChart(chart, lock, toYear)     the view cut at toYear, unlock, DrawChart
 //
 // Every series goes through chart.workSeries and chart.workPoint, each filled whole for every
 // series and every point: a mode's series table states every field, so nothing one series, point
 // or earlier run leaves in them reaches the next.
 
 #include <array>
+#include <bitset>
+#include <cassert>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <span>
 #include <string>
@@ -59,6 +64,9 @@ inline constexpr std::array<int, 4> kPriceSlots = {kOpen, kHigh, kLow, kClose};
 // companion become base-10 logarithms (volume never does). Pipelines take their inputs by value:
 // a caller that keeps its records passes a copy, one that is done with them moves them in.
 std::vector<DataRecord> WorkingCopy(std::vector<DataRecord> records, bool logScale);
+
+// Lets a working list's memory go (assigning {} would keep it).
+void ReleaseRecords(std::vector<DataRecord>& records);
 
 // Replaces the given slots by their base-10 logarithms (0 gives -inf, negatives NaN).
 void Log10Slots(std::span<DataRecord> work, std::span<const int> slots);
@@ -108,10 +116,45 @@ struct SeriesLook {
   bool plainUnderLogScale = false;
 };
 
+// A set of slots of DataRecord::v.
+using SlotSet = std::bitset<kValueCount>;
+constexpr SlotSet Slots(std::initializer_list<int> list) {
+  unsigned long long bits = 0;
+  for (int s : list) bits |= 1ULL << s;
+  return SlotSet(bits);
+}
+static_assert(kValueCount <= 64, "Slots builds its set in one 64-bit word");
+
+// One record of a SeriesSource, read the way a DataRecord is: r.date and r.v[slot].
+struct SourceRow {
+  class Values {
+   public:
+    Values(const double* row, const std::int8_t* offsets) : row_(row), offsets_(offsets) {}
+    // Only the slots the source holds may be read.
+    double operator[](int slot) const {
+      assert(offsets_[slot] >= 0 && "a recipe reads a slot it does not declare");
+      return row_[offsets_[slot]];
+    }
+
+   private:
+    const double* row_;
+    const std::int8_t* offsets_;  // by slot: place in row_, -1 when not held
+  };
+
+  std::int32_t date;
+  Values v;
+};
+
 // Fills the values and `valid` (and where the recipe says so `rising` and the labels) of
 // workPoint from a record. AppendSeries first states the whole point: the record's date,
-// kPointTime, values 0, `valid` and `rising` true, no labels.
-using PointRecipe = std::function<void(const DataRecord&, ChartPoint&)>;
+// kPointTime, values 0, `valid` and `rising` true, no labels. `reads` names every slot `fill`
+// reads: the series source holds those and no others.
+struct PointRecipe {
+  SlotSet reads;
+  std::function<void(const SourceRow&, WorkPoint&)> fill;
+
+  void operator()(const SourceRow& r, WorkPoint& p) const { fill(r, p); }
+};
 
 // Open, low, high, close of the record; a point dated 0 is a gap.
 PointRecipe CandleValues();
@@ -140,25 +183,53 @@ SeriesRow PriceCandles(CandlePlacement placement = {}, PointRecipe values = Cand
 // The volume bars of the monthly candles, in the lower pane.
 SeriesRow MonthlyVolumeBars(PointRecipe values = VolumeBars());
 
+// Every slot the rows' recipes read.
+SlotSet SlotsRead(std::span<const SeriesRow> rows);
+// What the year body reads.
+inline constexpr SlotSet kYearBodySlots = Slots({kOpen, kClose});
+
+// The records of a working list that are in range, narrowed to the slots a series table reads:
+// what the series are filled from. Once it is made the working list can go, so a long list and
+// its many series are not held at once.
+class SeriesSource {
+ public:
+  SeriesSource(std::span<const DataRecord> work, RangeFilter range, const SlotSet& held);
+  SeriesSource(const SeriesSource&) = delete;
+  SeriesSource& operator=(const SeriesSource&) = delete;
+
+  std::size_t size() const { return dates_.size(); }
+  SourceRow Row(std::size_t i) const {
+    return {dates_[i], SourceRow::Values(values_.data() + i * width_, offsets_.data())};
+  }
+  // Whether the last row is the working list's last record.
+  bool EndsList() const { return endsList_; }
+
+ private:
+  std::vector<std::int32_t> dates_;
+  std::vector<double> values_;  // row by row, width_ values each
+  std::size_t width_ = 0;
+  std::array<std::int8_t, kValueCount> offsets_{};
+  bool endsList_ = false;
+};
+
 // Starts the series part of a pipeline: takes seriesLock, empties series, clears the name.
 std::unique_lock<std::recursive_mutex> BeginSeries(ChartModel& chart);
 
-// The series procedure: look into workSeries, one workPoint per record in range, then a copy
+// The series procedure: look into workSeries, one workPoint per row of the source, then a copy
 // of workSeries into series.
-void AppendSeries(ChartModel& chart, const SeriesRow& row, std::span<const DataRecord> work,
-                  RangeFilter range);
+void AppendSeries(ChartModel& chart, const SeriesRow& row, const SeriesSource& source);
 
 // The year-body look: red candles with yellow/cyan bodies over the highlight band.
 SeriesLook YearBodyLook(double baseLift);
 // Appends the year body: each point of a calendar year carries that year's open and its last
 // non-zero close. A point dated 0 is a gap. Every point is `rising` when the last record in range
-// did not fall (open <= close), the flag the bars before the year body end on.
-void AppendYearBody(ChartModel& chart, std::span<const DataRecord> work, RangeFilter range,
-                    double baseLift);
+// did not fall (open <= close), the flag the bars before the year body end on. The source holds
+// kYearBodySlots.
+void AppendYearBody(ChartModel& chart, const SeriesSource& source, double baseLift);
 
 // Appends rows[0] (the candle), labels its swings, then appends the other rows in order.
 void AppendSeriesTable(ChartModel& chart, std::span<const SeriesRow> rows,
-                       std::span<const DataRecord> work, RangeFilter range, SwingRule swings);
+                       const SeriesSource& source, SwingRule swings);
 
 // The view over all points of the first series, ending before the first point of toYear.
 ChartView ViewBeforeYear(const ChartModel& chart, int toYear);

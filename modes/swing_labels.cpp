@@ -95,12 +95,12 @@ void SetSwingLabels(ChartSeries& series, int window, SwingKind kind, int firstPo
   const std::vector<bool> troughs = SwingExtremes(negLows, window, kind, first);
   for (std::size_t j = 0; j < pts.size(); ++j) {
     if (peaks[j]) {
-      pts[j - 1].SetUpperLabel({});
-      pts[j].SetUpperLabel(DateLabel(pts[j].date));
+      series.labels.SetUpper(j - 1, {});
+      series.labels.SetUpper(j, DateLabel(pts[j].date));
     }
     if (troughs[j]) {
-      pts[j - 1].SetLowerLabel({});
-      pts[j].SetLowerLabel(DateLabel(pts[j].date));
+      series.labels.SetLower(j - 1, {});
+      series.labels.SetLower(j, DateLabel(pts[j].date));
     }
   }
 }

@@ -34,10 +34,10 @@ constexpr std::array<int, 9> kLogIndicators = {
 
 // Restricts a recipe to dated records: the future slots become gaps.
 PointRecipe DatedOnly(PointRecipe values) {
-  return [values = std::move(values)](const DataRecord& r, ChartPoint& p) {
-    values(r, p);
-    p.valid = p.valid && r.date >= 1;
-  };
+  return {values.reads, [fill = std::move(values.fill)](const SourceRow& r, WorkPoint& p) {
+            fill(r, p);
+            p.valid = p.valid && r.date >= 1;
+          }};
 }
 
 SeriesRow PriceLine(PointRecipe values, ColorRef color, std::string_view name, int width = 1) {
@@ -115,8 +115,11 @@ void BuildZoomChart(PipelineInputs in, ChartModel& chart) {
   ApplyChartProperties(chart, in.header, Legends{}, kLowerPaneRatio);
 
   auto lock = BeginSeries(chart);
-  AppendSeriesTable(chart, ZoomSeries(LowerPaneOf(work)), work, range, {0, SwingKind::NonStrict});
-  AppendYearBody(chart, work, range, kPriceLift);
+  const std::array<SeriesRow, 18> rows = ZoomSeries(LowerPaneOf(work));
+  const SeriesSource source(work, range, SlotsRead(rows) | kYearBodySlots);
+  ReleaseRecords(work);
+  AppendSeriesTable(chart, rows, source, {0, SwingKind::NonStrict});
+  AppendYearBody(chart, source, kPriceLift);
   DropTrailingPoints(chart.series, kIchimokuFutureSlots);
   FinishChart(chart, std::move(lock), in.toYear);
 }

@@ -19,19 +19,43 @@ TEST(CutLabel, KeepsShortTextAndCutsLongTextOnCharacterBoundary) {
   EXPECT_EQ(cut.substr(123), "가");
 }
 
-// Labels live behind a pointer: copies must not share them, and clearing one keeps the other.
-TEST(ChartPoint, LabelsAreCutCopiedDeeplyAndClearedOneByOne) {
-  ChartPoint p, assigned;
-  p.SetUpperLabel(std::string(200, 'x'));
-  p.SetLowerLabel("20-05");
-  const ChartPoint copy = p;
-  assigned.SetLowerLabel("old");
-  assigned = p;
-  p.SetUpperLabel({});
-  EXPECT_EQ(p.UpperLabel(), "");
-  EXPECT_EQ(p.LowerLabel(), "20-05");
-  EXPECT_EQ(copy.UpperLabel().size(), kMaxLabelBytes);
-  EXPECT_EQ(assigned.UpperLabel().size(), kMaxLabelBytes);
+// A series holds labels only for labelled points, by index: set out of order, cleared one side
+// at a time, cut, and handed over with the points they belong to.
+TEST(PointLabels, FollowTheirPointsThroughSettingClearingAndAppending) {
+  PointLabels labels;
+  labels.SetLower(7, "20-08");
+  labels.SetUpper(2, std::string(200, 'x'));
+  labels.SetUpper(5, "20-05");
+  labels.SetLower(5, "low");
+  labels.SetUpper(5, {});
+  labels.SetUpper(3, {});  // clearing a label that is not there adds nothing
+  EXPECT_EQ(labels.Upper(2).size(), kMaxLabelBytes);
+  EXPECT_EQ(labels.Upper(5), "");
+  EXPECT_EQ(labels.Lower(5), "low");
+  EXPECT_EQ(labels.Lower(7), "20-08");
+  EXPECT_FALSE(labels.Has(3));
+  labels.SetLower(5, {});
+  EXPECT_FALSE(labels.Has(5));
+  labels.DropFrom(3);
+  EXPECT_FALSE(labels.Has(7));
+  EXPECT_TRUE(labels.Has(2));
+
+  ChartModel chart;
+  for (int i = 0; i < 4; ++i) {
+    chart.workPoint.Reset();
+    if (i == 1) chart.workPoint.SetUpperLabel("peak");
+    if (i == 3) chart.workPoint.SetLowerLabel("trough");
+    chart.AppendWorkPoint();
+  }
+  chart.AppendWorkSeries();
+  chart.workPoint.Reset();
+  chart.AppendWorkPoint();
+  chart.AppendWorkSeries();
+  const ChartSeries& s = chart.series.at(0);
+  EXPECT_EQ(s.labels.Upper(1), "peak");
+  EXPECT_EQ(s.labels.Lower(3), "trough");
+  EXPECT_FALSE(s.labels.Has(0) || s.labels.Has(2));
+  EXPECT_FALSE(chart.series.at(1).labels.Has(0));  // the next series starts without them
 }
 
 TEST(ChartModel, WorkRecordsStartWithTheirDefaultsAndCarryOver) {

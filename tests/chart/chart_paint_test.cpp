@@ -258,12 +258,13 @@ TEST(ChartPaint, CandleLabelsKeepClearOfEachOtherExtremesFirst) {
   std::vector<ChartPoint> pts;
   for (int i = 0; i < 80; ++i) {
     const double v = 100.0 + 30.0 * std::sin(i / 5.0) + (i == 37 ? 80.0 : 0.0);
-    ChartPoint p = Pt(200001 + (i / 12) * 100 + i % 12, v - 2, v + 3, v - 5, v);
-    p.SetUpperLabel("+12.34%");
-    p.SetLowerLabel("-5.67%");
-    pts.push_back(p);
+    pts.push_back(Pt(200001 + (i / 12) * 100 + i % 12, v - 2, v + 3, v - 5, v));
   }
   chart.series.push_back(Series(SeriesStyle::Candle, pts));
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    chart.series[0].labels.SetUpper(i, "+12.34%");
+    chart.series[0].labels.SetLower(i, "-5.67%");
+  }
   ShowAll(chart);
   const auto ops = Paint(chart);
   const std::vector<CanvasRect> boxes = TextBoxes(ops, true);
@@ -756,10 +757,11 @@ TEST(ChartPaint, MonthlySampleDrawsEveryPart) {
   EXPECT_TRUE(drawn(chart.settings.title));
   EXPECT_TRUE(drawn(chart.settings.subtitle));
   for (int year = 1975; year <= 2020; year += 5) EXPECT_TRUE(drawn(std::to_string(year)));
-  for (const ChartPoint& p : chart.series[0].points) {
-    for (const std::string_view label : {p.UpperLabel(), p.LowerLabel()}) {
+  const ChartSeries& candles = chart.series[0];
+  for (std::size_t i = 0; i < candles.points.size(); ++i) {
+    for (const std::string_view label : {candles.labels.Upper(i), candles.labels.Lower(i)}) {
       if (!label.empty()) {
-        EXPECT_TRUE(drawn(std::string(label))) << p.date;
+        EXPECT_TRUE(drawn(std::string(label))) << candles.points[i].date;
       }
     }
   }

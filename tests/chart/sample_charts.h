@@ -72,7 +72,6 @@ inline void AppendLine(ChartModel& chart, const std::vector<double>& values,
     chart.workPoint.open = chart.workPoint.low = chart.workPoint.high = chart.workPoint.close =
         values[i];
     chart.workPoint.valid = true;
-    chart.workPoint.ClearLabels();
     chart.AppendWorkPoint();
   }
   chart.AppendWorkSeries();
@@ -117,7 +116,6 @@ inline void FillMonthlyChart(ChartModel& chart, int monthCount) {
     wp.low = m.low;
     wp.close = m.close;
     wp.valid = true;
-    wp.ClearLabels();
     chart.AppendWorkPoint();
   }
   // Strict swing labels over a window of 9.
@@ -138,8 +136,8 @@ inline void FillMonthlyChart(ChartModel& chart, int monthCount) {
         trough = trough && pts[j].low < pts[j + k].low;
       }
     }
-    if (peak) pts[j].SetUpperLabel(label(pts[j].date));
-    if (trough) pts[j].SetLowerLabel(label(pts[j].date));
+    if (peak) ws.labels.SetUpper(static_cast<std::size_t>(j), label(pts[j].date));
+    if (trough) ws.labels.SetLower(static_cast<std::size_t>(j), label(pts[j].date));
   }
   chart.AppendWorkSeries();
 

@@ -342,9 +342,10 @@ TEST(RangeSearchChart, SwingWindowScalesWithThePoints) {
     ChartModel chart;
     BuildRangeSearchChart(in, chart);
     std::vector<std::string> labels;
-    for (const ChartPoint& p : chart.series[0].points) {
-      EXPECT_EQ(p.LowerLabel(), "");  // the lows only rise
-      if (!p.UpperLabel().empty()) labels.emplace_back(p.UpperLabel());
+    const ChartSeries& candles = chart.series[0];
+    for (std::size_t i = 0; i < candles.points.size(); ++i) {
+      EXPECT_EQ(candles.labels.Lower(i), "");  // the lows only rise
+      if (!candles.labels.Upper(i).empty()) labels.emplace_back(candles.labels.Upper(i));
     }
     return labels;
   };
@@ -396,7 +397,7 @@ TEST(ChartJson, FormatAndKeyOrder) {
   ChartModel chart;
   ASSERT_TRUE(BuildChart(1, in, chart));
   chart.series[0].points[3].close = std::nan("");
-  chart.series[0].points[2].SetUpperLabel("고점");
+  chart.series[0].labels.SetUpper(2, "고점");
   const ChartModel* charts[] = {&chart, &chart};
   std::ostringstream streamed;
   WriteChartDump(streamed, 1, in, charts);

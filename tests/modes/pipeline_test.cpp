@@ -33,7 +33,8 @@ TEST(LeadingInteger, ReadsTheLeadingDigits) {
 }
 
 // The swing rule as written: compare one by one with every neighbour in the window.
-void ReferenceSwings(std::vector<ChartPoint>& p, int w, SwingKind kind, int first = 0) {
+void ReferenceSwings(ChartSeries& s, int w, SwingKind kind, int first = 0) {
+  const std::vector<ChartPoint>& p = s.points;
   const int n = static_cast<int>(p.size());
   for (int j = first > 0 ? first : w; j < n; ++j) {
     bool peak = true, trough = true;
@@ -50,12 +51,12 @@ void ReferenceSwings(std::vector<ChartPoint>& p, int w, SwingKind kind, int firs
       }
     }
     if (peak) {
-      p[j - 1].SetUpperLabel({});
-      p[j].SetUpperLabel(DateLabel(p[j].date));
+      s.labels.SetUpper(j - 1, {});
+      s.labels.SetUpper(j, DateLabel(p[j].date));
     }
     if (trough) {
-      p[j - 1].SetLowerLabel({});
-      p[j].SetLowerLabel(DateLabel(p[j].date));
+      s.labels.SetLower(j - 1, {});
+      s.labels.SetLower(j, DateLabel(p[j].date));
     }
   }
 }
@@ -84,14 +85,12 @@ TEST(SwingLabels, MatchTheOneByOneComparisonForAnyDataAndWindow) {
     const int first = round % 3 == 0 ? 1 + static_cast<int>(rng() % 4) : 0;
     ChartSeries fast;
     fast.points = RandomPoints(rng, n);
-    std::vector<ChartPoint> slow = fast.points;
+    ChartSeries slow = fast;
     SetSwingLabels(fast, w, kind, first);
     ReferenceSwings(slow, w, kind, first);
-    for (int i = 0; i < n; ++i) {
-      ASSERT_EQ(fast.points[i].UpperLabel(), slow[i].UpperLabel())
-          << "round " << round << " i " << i;
-      ASSERT_EQ(fast.points[i].LowerLabel(), slow[i].LowerLabel())
-          << "round " << round << " i " << i;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+      ASSERT_EQ(fast.labels.Upper(i), slow.labels.Upper(i)) << "round " << round << " i " << i;
+      ASSERT_EQ(fast.labels.Lower(i), slow.labels.Lower(i)) << "round " << round << " i " << i;
     }
   }
 }
@@ -108,14 +107,13 @@ TEST(SwingLabels, StrictAndNonStrictDifferOnEqualNeighbours) {
   }
   ChartSeries strict = s;
   SetSwingLabels(strict, 3, SwingKind::Strict);
-  for (const ChartPoint& p : strict.points)
-    EXPECT_EQ(std::string(p.UpperLabel()) + std::string(p.LowerLabel()), "");
+  for (std::size_t i = 0; i < strict.points.size(); ++i) EXPECT_FALSE(strict.labels.Has(i));
 
   SetSwingLabels(s, 3, SwingKind::NonStrict);
-  EXPECT_EQ(s.points[3].UpperLabel(), "");  // the later of two equal peaks keeps the label
-  EXPECT_EQ(s.points[4].UpperLabel(), "20-05");
-  EXPECT_EQ(s.points[7].LowerLabel(), "20-08");  // flat lows: only the last keeps its label
-  EXPECT_EQ(s.points[6].LowerLabel(), "");
+  EXPECT_EQ(s.labels.Upper(3), "");  // the later of two equal peaks keeps the label
+  EXPECT_EQ(s.labels.Upper(4), "20-05");
+  EXPECT_EQ(s.labels.Lower(7), "20-08");  // flat lows: only the last keeps its label
+  EXPECT_EQ(s.labels.Lower(6), "");
 }
 
 TEST(SwingLabels, ScaledWindow) {
@@ -157,6 +155,29 @@ std::vector<ChartPoint> ReferenceYearBody(const std::vector<DataRecord>& work, i
   return pts;
 }
 
+// The series are filled from the records in range, narrowed to the slots the table declares;
+// every value read through it is the record's own.
+TEST(SeriesSource, HoldsTheDeclaredSlotsOfTheRecordsInRange) {
+  std::vector<DataRecord> work = test::Months(1999, 11, 5, [](int i) { return 10.0 + i; });
+  work.push_back(DataRecord{});  // a filler slot, dated 0, is always in range
+  for (std::size_t i = 0; i < work.size(); ++i) work[i].v[DerivedSlot(20)] = 100.0 * i;
+  const SeriesRow rows[] = {PriceCandles(), {.look = {}, .values = LineOf(DerivedSlot(20))}};
+  const SeriesSource source(work, RangeFilter{2000}, SlotsRead(rows));
+  ASSERT_EQ(source.size(), 4u);  // 2000-01 to 2000-03 and the filler
+  EXPECT_TRUE(source.EndsList());
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    const DataRecord& r = work[i + 2];
+    const SourceRow row = source.Row(i);
+    EXPECT_EQ(row.date, r.date);
+    for (int slot : {kOpen, kHigh, kLow, kClose, DerivedSlot(20)})
+      EXPECT_EQ(row.v[slot], r.v[slot]);
+  }
+  EXPECT_EQ(SlotsRead(rows), Slots({kOpen, kHigh, kLow, kClose, DerivedSlot(20)}));
+  // A last record out of range: the last row does not end the list.
+  work.back().date = 199001;
+  EXPECT_FALSE(SeriesSource(work, RangeFilter{2000}, SlotsRead(rows)).EndsList());
+}
+
 TEST(YearBody, MatchesTheWalkBackForAnyData) {
   std::mt19937 rng(11);
   for (int round = 0; round < 300; ++round) {
@@ -169,7 +190,7 @@ TEST(YearBody, MatchesTheWalkBackForAnyData) {
     }
     const int fromYear = 2000 + static_cast<int>(rng() % 3);
     ChartModel chart;
-    AppendYearBody(chart, work, RangeFilter{fromYear}, 0.0);
+    AppendYearBody(chart, SeriesSource(work, RangeFilter{fromYear}, kYearBodySlots), 0.0);
     const std::vector<ChartPoint> expected = ReferenceYearBody(work, fromYear);
     const std::vector<ChartPoint>& got = chart.series.at(0).points;
     ASSERT_EQ(got.size(), expected.size());
@@ -196,7 +217,8 @@ TEST(YearBody, LogarithmOfOneActsAsAMissingClose) {
     records[i].v[kClose] = closes[i];
   }
   ChartModel chart;
-  AppendYearBody(chart, WorkingCopy(records, true), RangeFilter{0}, 0.0);
+  AppendYearBody(chart, SeriesSource(WorkingCopy(records, true), RangeFilter{0}, kYearBodySlots),
+                 0.0);
   const std::vector<ChartPoint>& p = chart.series.at(0).points;
   // February's zero close restarts the 2020 body at February's open (log 2).
   for (int i = 0; i < 3; ++i) {
@@ -220,18 +242,19 @@ TEST(FillingProtocol, EverySeriesAndPointIsStatedWhole) {
                           .horizontalLabels = false,
                           .plainUnderLogScale = true},
                  .values = VolumeBars()};
-  AppendSeries(chart, bars, work, RangeFilter{0});
+  AppendSeries(chart, bars, SeriesSource(work, RangeFilter{0}, bars.values.reads));
   chart.workPoint.SetLowerLabel("stale");
   SeriesRow line{.look = {.style = SeriesStyle::Line}, .values = LineOf(kClose)};
-  AppendSeries(chart, line, work, RangeFilter{0});
+  AppendSeries(chart, line, SeriesSource(work, RangeFilter{0}, line.values.reads));
   ASSERT_EQ(chart.series.size(), 2u);
   // Falling closes: the bars are not rising; the line states its own points.
   EXPECT_FALSE(chart.series[0].points.back().rising);
   for (const ChartPoint& p : chart.series[1].points) {
     EXPECT_TRUE(p.rising);
-    EXPECT_TRUE(p.LowerLabel().empty());
     EXPECT_EQ(p.time, kPointTime);
   }
+  for (std::size_t i = 0; i < chart.series[1].points.size(); ++i)
+    EXPECT_FALSE(chart.series[1].labels.Has(i));
   EXPECT_TRUE(chart.series[1].horizontalLabels);
   EXPECT_FALSE(chart.series[1].plainUnderLogScale);
   EXPECT_EQ(chart.series[1].upColor, Rgb(255, 0, 0));
