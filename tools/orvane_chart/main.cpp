@@ -1,4 +1,6 @@
 // orvane-chart: reads a series file and prints or renders what the chart makes of it.
+#include <malloc.h>
+
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -127,4 +129,11 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace orvane::tool
 
-int main(int argc, char** argv) { return orvane::tool::Main(argc, argv); }
+int main(int argc, char** argv) {
+  // Blocks of 128 KiB and more come from their own mappings and go back to the system when
+  // freed. Left to itself, glibc raises that threshold to the size of the largest block freed so
+  // far, after which a long series' working records, once let go, would stay resident under the
+  // points and the picture that follow them.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  return orvane::tool::Main(argc, argv);
+}

@@ -5,11 +5,13 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <ostream>
 #include <sstream>
 #include <utility>
 
 #include "chart/qt/chart_render.h"
+#include "chart/qt/png_encoder.h"
 #include "modes/modes.h"
 #include "tools/orvane_chart/chart_commands.h"
 #include "tools/orvane_chart/dashboard_render.h"
@@ -156,7 +158,16 @@ int RunRender(ChartModel& chart, const RenderRequest& request, std::ostream& err
       status = kExitFailure;
     }
   };
-  if (!request.png.empty()) check(RenderChartPng(chart, options, request.png), request.png);
+  if (!request.png.empty()) {
+    const QImage image = RenderChartImage(chart, options);
+    // With nothing else to draw, the series go before the picture is encoded: a long chart's
+    // series and the encoder's buffers are then never held at once.
+    if (request.svg.empty() && request.ops.empty()) {
+      std::lock_guard lock(chart.seriesLock);
+      std::vector<ChartSeries>().swap(chart.series);
+    }
+    check(SavePng(image, request.png), request.png);
+  }
   if (!request.svg.empty()) check(RenderChartSvg(chart, options, request.svg), request.svg);
   if (!request.ops.empty()) check(RenderChartOps(chart, options, request.ops), request.ops);
   return status;
