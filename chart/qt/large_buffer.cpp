@@ -8,7 +8,6 @@ namespace orvane {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kPage = 4096;
 
 }  // namespace
 
@@ -20,9 +19,8 @@ LargeBytes MapLarge(std::size_t bytes) {
   if (bytes == 0 || bytes > std::numeric_limits<std::size_t>::max() / 2 - kHugePage) {
     return LargeBytes(nullptr, LargeUnmapper{});
   }
-  // On a huge-page boundary (map one huge page more, then trim both ends), so that every whole
-  // 2 MiB can be one huge page; the tail takes plain pages rather than a mostly unused huge one.
-  const std::size_t size = (bytes + kPage - 1) / kPage * kPage;
+  // Whole huge pages on a huge-page boundary: map one more, then trim both ends.
+  const std::size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
   void* mapped =
       mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) return LargeBytes(nullptr, LargeUnmapper{});
