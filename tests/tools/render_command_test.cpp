@@ -59,10 +59,18 @@ TEST(RenderCommand, WritesEveryRequestedOutput) {
   std::string first;
   std::getline(ops, first);
   EXPECT_EQ(first, R"({"color":[255,255,255],"op":"fillRect","rect":[0,0,640,360]})");
+  EXPECT_FALSE(chart.series.empty());  // kept for the SVG and the operations
 
-  request.png = (dir / "missing-folder" / "x.png").string();
+  // With only a PNG to write, the series go once it is painted: the picture is the same.
+  const QImage withOthers(QString::fromStdString(request.png));
+  request.png = (dir / "alone.png").string();
   request.svg.clear();
   request.ops.clear();
+  ASSERT_EQ(RunRender(chart, request, err), kExitOk) << err.str();
+  EXPECT_TRUE(chart.series.empty());
+  EXPECT_EQ(QImage(QString::fromStdString(request.png)), withOthers);
+
+  request.png = (dir / "missing-folder" / "x.png").string();
   EXPECT_EQ(RunRender(chart, request, err), kExitFailure);
   EXPECT_NE(err.str().find("cannot write"), std::string::npos);
 }
