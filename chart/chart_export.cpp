@@ -148,7 +148,7 @@ std::string ExportFileName(const std::vector<ChartSeries>& series, const ChartSe
 
   const auto [first, end] = VisibleSpan(series, view);
   if (first < end) {
-    const std::vector<ChartPoint>& pts = series.front().points;
+    const PointList& pts = series.front().points;
     std::int32_t from = 0, to = 0;
     for (std::size_t i = first; i < end && from == 0; ++i) from = std::max(0, pts[i].date);
     for (std::size_t i = end; i > first && to == 0; --i) to = std::max(0, pts[i - 1].date);

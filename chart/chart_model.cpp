@@ -69,7 +69,7 @@ void ChartModel::AppendWorkLabels() {
 }
 
 void ChartModel::AppendWorkSeries() {
-  std::vector<ChartPoint> points = std::exchange(workSeries.points, {});
+  PointList points = std::exchange(workSeries.points, {});
   PointLabels labels = std::exchange(workSeries.labels, {});
   series.push_back(workSeries);
   workSeries.points.reserve(points.size());

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "chart/point_list.h"
+
 namespace orvane {
 
 // 0x00BBGGRR, red in the lowest byte.
@@ -31,20 +33,6 @@ enum class SeriesStyle : std::int32_t {
 // Labels hold at most this many bytes; longer text is cut on a UTF-8 character boundary.
 inline constexpr std::size_t kMaxLabelBytes = 127;
 std::string CutLabel(std::string_view text);
-
-struct ChartPoint {
-  std::int32_t date = 0;  // YYYYMM
-  // Pipelines set 150000; never read by the chart. It shares four bytes with the two flags, which
-  // keeps a point at 40 bytes: long series hold millions of them.
-  std::int32_t time : 30 = 0;
-  bool valid : 1 = true;   // false marks a gap
-  bool rising : 1 = true;  // FlaggedCandle colour: up colour when true
-  double open = 0.0;       // for Band: the second edge
-  double low = 0.0;
-  double high = 0.0;
-  double close = 0.0;  // value of Line and Dots; for Band the first edge
-};
-static_assert(sizeof(ChartPoint) <= 40, "a chart point grew: long series hold millions of them");
 
 // The labels of a series' points, by point index. Most points have none, so only the labelled
 // ones are held. The upper label is drawn above the high, the lower one below the low.
@@ -103,7 +91,7 @@ struct ChartSeries {
   bool horizontalLabels = true;
   // The values stay plain under the logarithmic scale (a line the pipeline does not convert).
   bool plainUnderLogScale = false;
-  std::vector<ChartPoint> points;
+  PointList points;
   PointLabels labels;
 };
 

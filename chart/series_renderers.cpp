@@ -30,7 +30,7 @@ struct SeriesFrame {
         first(geometry.firstIndex),
         end(static_cast<int>(geometry.VisibleEnd(series))) {}
 
-  const ChartPoint& Point(int i) const { return s.points[static_cast<std::size_t>(i)]; }
+  ChartPoint Point(int i) const { return s.points[static_cast<std::size_t>(i)]; }
   std::string_view UpperLabel(int i) const { return s.labels.Upper(static_cast<std::size_t>(i)); }
   std::string_view LowerLabel(int i) const { return s.labels.Lower(static_cast<std::size_t>(i)); }
   int X(int i) const { return g.X(g.PositionOf(PointIndex{i})); }

@@ -80,11 +80,7 @@ void DropTrailingPoints(std::vector<ChartSeries>& series, std::size_t count) {
   const std::size_t n = series.front().points.size();
   const std::size_t first = n > count ? n - count : 0;
   for (ChartSeries& s : series) {
-    std::vector<ChartPoint>& pts = s.points;
-    if (first < pts.size()) {
-      pts.erase(pts.begin() + static_cast<std::ptrdiff_t>(first),
-                pts.begin() + static_cast<std::ptrdiff_t>(std::min(n, pts.size())));
-    }
+    if (first < s.points.size()) s.points.erase(first, std::min(n, s.points.size()));
   }
 }
 

@@ -226,7 +226,7 @@ SeriesLook YearBodyLook(double baseLift) {
 void AppendYearBody(ChartModel& chart, const SeriesSource& source, double baseLift) {
   ApplyLook(chart.workSeries, YearBodyLook(baseLift));
   chart.workSeries.points.reserve(source.size());
-  std::vector<ChartPoint>& points = chart.workSeries.points;
+  PointList& points = chart.workSeries.points;
   WorkPoint& p = chart.workPoint;
   bool rising = true;
   if (source.size() > 0) {
@@ -243,7 +243,7 @@ void AppendYearBody(ChartModel& chart, const SeriesSource& source, double baseLi
   double pendingOpen = 0.0, pendingClose = 0.0;
   auto flushRewrite = [&] {
     for (std::size_t k = runStart; k < pendingEnd; ++k)
-      SetBody(points[k], pendingOpen, pendingClose);
+      points.Edit(k, [&](ChartPoint& q) { SetBody(q, pendingOpen, pendingClose); });
     pendingEnd = runStart;
   };
 
@@ -290,8 +290,8 @@ void AppendSeriesTable(ChartModel& chart, std::span<const SeriesRow> rows,
 }
 
 ChartView ViewBeforeYear(const ChartModel& chart, int toYear) {
-  const std::vector<ChartPoint> none;
-  const std::vector<ChartPoint>& pts = chart.series.empty() ? none : chart.series.front().points;
+  const PointList none;
+  const PointList& pts = chart.series.empty() ? none : chart.series.front().points;
   std::int32_t count = static_cast<std::int32_t>(pts.size());
   for (std::size_t i = 0; i < pts.size(); ++i) {
     if (pts[i].date / 100 >= toYear) {

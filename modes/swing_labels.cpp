@@ -85,7 +85,7 @@ void SetSwingLabels(ChartSeries& series, int window, SwingKind kind, int firstPo
   if (window < 1 || firstPoint < 0) return;
   // Point j - 1 loses its label when j gets one, so the first point examined is at least 1.
   const std::size_t first = static_cast<std::size_t>(firstPoint > 0 ? firstPoint : window);
-  std::vector<ChartPoint>& pts = series.points;
+  const PointList& pts = series.points;
   std::vector<double> highs(pts.size()), negLows(pts.size());
   for (std::size_t i = 0; i < pts.size(); ++i) {
     highs[i] = pts[i].high;

@@ -23,6 +23,11 @@ ChartSeries LineSeries(int count, double base, SeriesStyle style = SeriesStyle::
   return s;
 }
 
+template <typename Change>
+void EditAll(PointList& points, Change change) {
+  for (std::size_t i = 0; i < points.size(); ++i) points.Edit(i, change);
+}
+
 ChartGeometry GeometryFor(const std::vector<ChartSeries>& series, ChartView view, int width) {
   return ChartGeometry::Compute(series, ChartSettings{}, view, width, 600);
 }
@@ -74,18 +79,18 @@ TEST(ChartInteraction, SnapsBetweenPointsToTheNearerAndNeverPastTheSeries) {
 
 TEST(ChartInteraction, ReadoutShowsRealValuesOfTheLogScaleInTheMainPaneOnly) {
   ChartSeries candle = LineSeries(30, 0.0, SeriesStyle::Candle);
-  for (ChartPoint& p : candle.points) {
+  EditAll(candle.points, [](ChartPoint& p) {
     p.open = std::log10(100.0);
     p.high = std::log10(125.0);
     p.low = std::log10(80.0);
     p.close = std::log10(110.0);
-  }
-  candle.points[7].date = 202106;
+  });
+  candle.points.Edit(7, [](ChartPoint& p) { p.date = 202106; });
   ChartSeries mean = LineSeries(30, 0.0);
   mean.name = "12개월 평균";
   mean.color = Rgb(255, 153, 0);
-  for (ChartPoint& p : mean.points) p.close = std::log10(2500.0);
-  mean.points[8].valid = false;
+  EditAll(mean.points, [](ChartPoint& p) { p.close = std::log10(2500.0); });
+  mean.points.Edit(8, [](ChartPoint& p) { p.valid = false; });
   ChartSeries momentum = LineSeries(30, 40.0);
   momentum.inLowerPane = true;
   ChartSeries band = LineSeries(30, 5.0, SeriesStyle::Band);
@@ -125,8 +130,10 @@ TEST(ChartInteraction, ReadoutShowsRealValuesOfTheLogScaleInTheMainPaneOnly) {
 
   // A gap in series 0 and a point dated 0 (a future slot) read as such.
   std::vector<ChartSeries> future = series;
-  future[0].points[9].valid = false;
-  future[0].points[9].date = 0;
+  future[0].points.Edit(9, [](ChartPoint& p) {
+    p.valid = false;
+    p.date = 0;
+  });
   const auto empty = ReadoutAt(future, settings, g, PointIndex{9});
   EXPECT_TRUE(empty->date.empty());
   EXPECT_FALSE(empty->candle);
@@ -295,24 +302,24 @@ TEST(ChartInteraction, AvailablePointsFollowTheShortestSeriesAndTheCut) {
 
 TEST(ChartExport, CsvListsTheVisiblePointsWithRealValues) {
   ChartSeries candle = LineSeries(6, 0.0, SeriesStyle::Candle);
-  for (ChartPoint& p : candle.points) {
+  EditAll(candle.points, [](ChartPoint& p) {
     p.open = std::log10(100.0);
     p.high = std::log10(120.0);
     p.low = std::log10(90.0);
     p.close = std::log10(110.0);
-  }
-  candle.points[3].valid = false;
+  });
+  candle.points.Edit(3, [](ChartPoint& p) { p.valid = false; });
   ChartSeries mean = LineSeries(6, 0.0);
   mean.name = "평균, \"12\"";
-  for (ChartPoint& p : mean.points) p.close = std::log10(62.6786);
-  mean.points[2].valid = false;
+  EditAll(mean.points, [](ChartPoint& p) { p.close = std::log10(62.6786); });
+  mean.points.Edit(2, [](ChartPoint& p) { p.valid = false; });
   ChartSeries volume = LineSeries(6, 1000.0, SeriesStyle::FlaggedCandle);
   volume.inLowerPane = true;
   ChartSeries coppock = LineSeries(6, 30.0);
   coppock.inLowerPane = true;
   coppock.name = "Coppock";
   ChartSeries empty = LineSeries(6, 5.0);
-  for (ChartPoint& p : empty.points) p.valid = false;
+  EditAll(empty.points, [](ChartPoint& p) { p.valid = false; });
   const std::vector<ChartSeries> series{candle, mean, volume, coppock, empty};
   ChartSettings settings;
   settings.logScale = true;

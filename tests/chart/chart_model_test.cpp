@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -56,6 +61,85 @@ TEST(PointLabels, FollowTheirPointsThroughSettingClearingAndAppending) {
   EXPECT_EQ(s.labels.Lower(3), "trough");
   EXPECT_FALSE(s.labels.Has(0) || s.labels.Has(2));
   EXPECT_FALSE(chart.series.at(1).labels.Has(0));  // the next series starts without them
+}
+
+bool SameBits(const ChartPoint& a, const ChartPoint& b) {
+  const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  return a.date == b.date && a.time == b.time && a.valid == b.valid && a.rising == b.rising &&
+         bits(a.open) == bits(b.open) && bits(a.low) == bits(b.low) &&
+         bits(a.high) == bits(b.high) && bits(a.close) == bits(b.close);
+}
+
+// Whichever storage holds them, flat or whole, the points read back bit for bit as written.
+TEST(PointList, ReadsBackWhatWasWrittenThroughAnyChanges) {
+  const double values[] = {0.0,
+                           -0.0,
+                           1.5,
+                           -2.25,
+                           std::nan(""),
+                           -std::nan(""),
+                           std::numeric_limits<double>::infinity(),
+                           -999999999.0};
+  std::mt19937 rng(5);
+  const auto value = [&] { return values[rng() % std::size(values)]; };
+  const auto point = [&] {
+    ChartPoint p;
+    p.date = static_cast<std::int32_t>(rng() % 300000);
+    p.time = static_cast<std::int32_t>(rng() % 200000);
+    p.valid = rng() % 2 == 0;
+    p.rising = rng() % 2 == 0;
+    p.open = p.low = p.high = p.close = value();
+    // Mostly flat points, as lines have; now and then one that is not.
+    double* const others[] = {&p.open, &p.low, &p.high};
+    if (rng() % 8 == 0) *others[rng() % 3] = value();
+    return p;
+  };
+  for (int round = 0; round < 200; ++round) {
+    PointList list;
+    std::vector<ChartPoint> expected;
+    for (int step = 0; step < 60; ++step) {
+      const std::size_t n = expected.size();
+      switch (rng() % 8) {
+        case 0:
+          if (n > 0) {
+            const std::size_t i = rng() % n;
+            expected[i] = point();
+            list.Set(i, expected[i]);
+          }
+          break;
+        case 1: {
+          const std::size_t to = rng() % (n + 4);
+          expected.resize(to);
+          list.resize(to);
+          break;
+        }
+        case 2:
+          if (n > 0) {
+            const std::size_t first = rng() % n, last = first + rng() % (n - first + 1);
+            expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(first),
+                           expected.begin() + static_cast<std::ptrdiff_t>(last));
+            list.erase(first, last);
+          }
+          break;
+        case 3:
+          if (rng() % 6 == 0) {
+            expected.clear();
+            list.clear();
+          }
+          break;
+        default:
+          expected.push_back(point());
+          list.push_back(expected.back());
+      }
+      ASSERT_EQ(list.size(), expected.size()) << "round " << round << " step " << step;
+      for (std::size_t i = 0; i < expected.size(); ++i)
+        ASSERT_TRUE(SameBits(list[i], expected[i])) << "round " << round << " point " << i;
+    }
+    const PointList copied(expected);
+    ASSERT_EQ(copied.size(), expected.size());
+    std::size_t i = 0;
+    for (const ChartPoint& p : copied) EXPECT_TRUE(SameBits(p, expected[i++]));
+  }
 }
 
 TEST(ChartModel, WorkRecordsStartWithTheirDefaultsAndCarryOver) {

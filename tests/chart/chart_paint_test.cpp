@@ -35,7 +35,7 @@ ChartPoint Pt(int date, double open, double high, double low, double close, bool
 
 ChartPoint Flat(int date, double v, bool valid = true) { return Pt(date, v, v, v, v, valid); }
 
-ChartSeries Series(SeriesStyle style, std::vector<ChartPoint> points, ColorRef color = 0) {
+ChartSeries Series(SeriesStyle style, PointList points, ColorRef color = 0) {
   ChartSeries s;
   s.style = style;
   s.color = color;
@@ -45,8 +45,8 @@ ChartSeries Series(SeriesStyle style, std::vector<ChartPoint> points, ColorRef c
 }
 
 // Monthly dates from January of a year.
-std::vector<ChartPoint> Months(int fromYear, int count, double value = 10.0) {
-  std::vector<ChartPoint> pts;
+PointList Months(int fromYear, int count, double value = 10.0) {
+  PointList pts;
   for (int i = 0; i < count; ++i)
     pts.push_back(Flat((fromYear + i / 12) * 100 + i % 12 + 1, value));
   return pts;
@@ -105,7 +105,7 @@ TEST(ChartGeometry, PlotEdgesStepAndPositions) {
 
 TEST(ChartGeometry, MainRangeIsPadded) {
   ChartSettings settings;
-  auto range = [&](std::vector<ChartPoint> pts) {
+  auto range = [&](PointList pts) {
     std::vector<ChartSeries> s{Series(SeriesStyle::Line, std::move(pts))};
     const int n = static_cast<int>(s[0].points.size());
     return ChartGeometry::Compute(s, settings, ChartView{n - 1, n, 0}, kW, kH);
@@ -178,7 +178,7 @@ TEST_P(YearLabels, DrawnAtBPlus2OnTheStep) {
   const YearCase& c = GetParam();
   ChartModel chart;
   // One point per year plus January of the last year, so span = years.
-  std::vector<ChartPoint> pts;
+  PointList pts;
   for (int y = 0; y <= c.years; ++y) pts.push_back(Flat((c.fromYear + y) * 100 + 1, 5.0));
   chart.series.push_back(Series(SeriesStyle::Line, pts));
   ShowAll(chart);
@@ -255,7 +255,7 @@ TEST(ChartPaint, EverySeriesDrawsInsideItsPane) {
 TEST(ChartPaint, CandleLabelsKeepClearOfEachOtherExtremesFirst) {
   ChartModel chart;
   // 80 candles a dozen pixels apart, each with a label far wider than that.
-  std::vector<ChartPoint> pts;
+  PointList pts;
   for (int i = 0; i < 80; ++i) {
     const double v = 100.0 + 30.0 * std::sin(i / 5.0) + (i == 37 ? 80.0 : 0.0);
     pts.push_back(Pt(200001 + (i / 12) * 100 + i % 12, v - 2, v + 3, v - 5, v));
@@ -440,11 +440,11 @@ TEST(ChartPaint, CandleColourRuleAndFlatBody) {
 
 TEST(ChartPaint, GapsPerStyle) {
   auto withGap = [] {
-    std::vector<ChartPoint> pts = Months(2000, 5);
-    pts[2].valid = false;
+    PointList pts = Months(2000, 5);
+    pts.Edit(2, [](ChartPoint& p) { p.valid = false; });
     return pts;
   };
-  auto countLines = [](SeriesStyle style, std::vector<ChartPoint> pts, ColorRef color) {
+  auto countLines = [](SeriesStyle style, PointList pts, ColorRef color) {
     ChartModel chart;
     chart.series.push_back(Series(style, std::move(pts), color));
     ShowAll(chart);
@@ -481,11 +481,12 @@ TEST(ChartPaint, GapsPerStyle) {
 TEST(ChartPaint, CrowdedSeriesAreDrawnPerPixelColumn) {
   constexpr int kPoints = 20000;
   auto paint = [](SeriesStyle style, double spike = 40) {
-    std::vector<ChartPoint> wave = Months(100, kPoints);
+    PointList wave = Months(100, kPoints);
     for (int i = 0; i < kPoints; ++i) {
       const double v = 50 + (i % 7) * 3 + (i == 12345 ? spike : 0);
-      wave[i] = Pt(wave[i].date, v - 1, v + 2, v - 2, v, true);
-      wave[i].rising = i % 2 == 0;
+      ChartPoint p = Pt(wave[i].date, v - 1, v + 2, v - 2, v, true);
+      p.rising = i % 2 == 0;
+      wave.Set(i, p);
     }
     ChartModel chart;
     chart.series.push_back(Series(style, wave, Rgb(9, 9, 9)));
@@ -536,7 +537,7 @@ TEST(ChartPaint, NonFiniteValuesNeverBecomeCoordinates) {
     chart.series.push_back(chart.series.front());
     chart.series.back().style = style;
   }
-  chart.series.back().points[0].close = kNaN;
+  chart.series.back().points.Edit(0, [](ChartPoint& p) { p.close = kNaN; });
   ShowAll(chart);
   const auto ops = Paint(chart);
   for (const auto& op : ops) {
@@ -684,11 +685,11 @@ TEST(ChartPaint, TwoYearLinkNeedsTwentyFourPoints) {
   EXPECT_DOUBLE_EQ(first->points.front().x, static_cast<int>(25 * d) + 10);
   EXPECT_DOUBLE_EQ(first->points.back().x, first->points.front().x);
   // A gap at either end of a line's link leaves it out; a candle's link ignores validity.
-  chart.series[0].points[0].valid = false;
+  chart.series[0].points.Edit(0, [](ChartPoint& p) { p.valid = false; });
   EXPECT_EQ(circles(Paint(chart)), 0);
   chart.series[0].style = SeriesStyle::Candle;
   chart.series[0].points = Months(2000, 25);
-  chart.series[0].points[0].valid = false;
+  chart.series[0].points.Edit(0, [](ChartPoint& p) { p.valid = false; });
   EXPECT_EQ(circles(Paint(chart)), 2);
 }
 

@@ -76,8 +76,8 @@ TEST(ChartToolsTest, VisibleDataSumsEachPeriodsVolumeAndCopiesAsTabSeparatedText
   line.style = SeriesStyle::Line;
   line.name = "12개월 평균";
   line.points = series[0].points;
-  line.points[0].valid = false;
-  line.points[1].close = 1.5;
+  line.points.Edit(0, [](ChartPoint& p) { p.valid = false; });
+  line.points.Edit(1, [](ChartPoint& p) { p.close = 1.5; });
   series.push_back(line);
   ChartView view;
   view.visibleCount = 2;

@@ -396,7 +396,7 @@ TEST(ChartJson, FormatAndKeyOrder) {
   in.header.title = "A\xff";
   ChartModel chart;
   ASSERT_TRUE(BuildChart(1, in, chart));
-  chart.series[0].points[3].close = std::nan("");
+  chart.series[0].points.Edit(3, [](ChartPoint& p) { p.close = std::nan(""); });
   chart.series[0].labels.SetUpper(2, "고점");
   const ChartModel* charts[] = {&chart, &chart};
   std::ostringstream streamed;

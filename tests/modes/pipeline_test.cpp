@@ -34,7 +34,7 @@ TEST(LeadingInteger, ReadsTheLeadingDigits) {
 
 // The swing rule as written: compare one by one with every neighbour in the window.
 void ReferenceSwings(ChartSeries& s, int w, SwingKind kind, int first = 0) {
-  const std::vector<ChartPoint>& p = s.points;
+  const PointList& p = s.points;
   const int n = static_cast<int>(p.size());
   for (int j = first > 0 ? first : w; j < n; ++j) {
     bool peak = true, trough = true;
@@ -84,7 +84,7 @@ TEST(SwingLabels, MatchTheOneByOneComparisonForAnyDataAndWindow) {
     // From the window on, or from an earlier point against the neighbours that exist.
     const int first = round % 3 == 0 ? 1 + static_cast<int>(rng() % 4) : 0;
     ChartSeries fast;
-    fast.points = RandomPoints(rng, n);
+    fast.points = PointList(RandomPoints(rng, n));
     ChartSeries slow = fast;
     SetSwingLabels(fast, w, kind, first);
     ReferenceSwings(slow, w, kind, first);
@@ -192,7 +192,7 @@ TEST(YearBody, MatchesTheWalkBackForAnyData) {
     ChartModel chart;
     AppendYearBody(chart, SeriesSource(work, RangeFilter{fromYear}, kYearBodySlots), 0.0);
     const std::vector<ChartPoint> expected = ReferenceYearBody(work, fromYear);
-    const std::vector<ChartPoint>& got = chart.series.at(0).points;
+    const PointList& got = chart.series.at(0).points;
     ASSERT_EQ(got.size(), expected.size());
     for (std::size_t i = 0; i < got.size(); ++i) {
       ASSERT_EQ(got[i].date, expected[i].date);
@@ -219,7 +219,7 @@ TEST(YearBody, LogarithmOfOneActsAsAMissingClose) {
   ChartModel chart;
   AppendYearBody(chart, SeriesSource(WorkingCopy(records, true), RangeFilter{0}, kYearBodySlots),
                  0.0);
-  const std::vector<ChartPoint>& p = chart.series.at(0).points;
+  const PointList& p = chart.series.at(0).points;
   // February's zero close restarts the 2020 body at February's open (log 2).
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(p[i].open, 2.0) << i;
