@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -291,15 +292,16 @@ void ComputeIchimokuOnCloses(std::vector<DataRecord>& work) {
 void ComputeIchimokuOnHighsLows(std::span<DataRecord> work) { IchimokuPass(work, kHigh, kLow, 12); }
 
 void ComputeRunningMeans(std::span<DataRecord> work, std::span<const MeanWindow> windows) {
-  for (const MeanWindow& w : windows) {
-    if (w.months < 1) continue;
-    const std::size_t months = static_cast<std::size_t>(w.months);
-    // Finite closes are kept as a running sum; non-finite ones are counted so that a single
-    // -inf or NaN spoils only the means whose window holds it (a plain running sum would turn
-    // every later mean into NaN once the -inf leaves the window).
+  // Finite closes are kept as a running sum; non-finite ones are counted so that a single -inf or
+  // NaN spoils only the means whose window holds it (a plain running sum would turn every later
+  // mean into NaN once the -inf leaves the window).
+  struct Running {
+    std::size_t months;
+    int slot;
     double sum = 0.0;
     std::size_t nans = 0, posInfs = 0, negInfs = 0;
-    auto account = [&](double c, int sign) {
+
+    void Account(double c, int sign) {
       if (std::isnan(c)) {
         nans += sign;
       } else if (std::isinf(c)) {
@@ -309,20 +311,27 @@ void ComputeRunningMeans(std::span<DataRecord> work, std::span<const MeanWindow>
       } else {
         sum -= c;
       }
-    };
-    for (std::size_t i = 0; i < work.size(); ++i) {
-      account(work[i].v[kClose], 1);
-      if (i >= months) account(work[i - months].v[kClose], -1);
-      const double count = static_cast<double>(std::min(i + 1, months));
-      double mean = sum / count;
-      if (nans > 0 || (posInfs > 0 && negInfs > 0)) {
-        mean = std::numeric_limits<double>::quiet_NaN();
-      } else if (posInfs > 0) {
-        mean = std::numeric_limits<double>::infinity();
-      } else if (negInfs > 0) {
-        mean = -std::numeric_limits<double>::infinity();
-      }
-      work[i].v[w.slot] = mean;
+    }
+    double Mean(std::size_t count) const {
+      if (nans > 0 || (posInfs > 0 && negInfs > 0)) return std::numeric_limits<double>::quiet_NaN();
+      if (posInfs > 0) return std::numeric_limits<double>::infinity();
+      if (negInfs > 0) return -std::numeric_limits<double>::infinity();
+      return sum / static_cast<double>(count);
+    }
+  };
+  std::vector<Running> running;
+  for (const MeanWindow& w : windows) {
+    assert(w.slot != kClose);  // every window reads the closes
+    if (w.months >= 1)
+      running.push_back({.months = static_cast<std::size_t>(w.months), .slot = w.slot});
+  }
+  // Every window in one pass: a long list's records are walked once instead of once a window.
+  for (std::size_t i = 0; i < work.size(); ++i) {
+    const double close = work[i].v[kClose];
+    for (Running& r : running) {
+      r.Account(close, 1);
+      if (i >= r.months) r.Account(work[i - r.months].v[kClose], -1);
+      work[i].v[r.slot] = r.Mean(std::min(i + 1, r.months));
     }
   }
 }

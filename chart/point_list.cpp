@@ -1,6 +1,6 @@
 #include "chart/point_list.h"
 
-#include <bit>
+#include "data/huge_pages.h"
 
 namespace orvane {
 
@@ -14,30 +14,16 @@ PointList::PointList(const std::vector<ChartPoint>& points) {
   for (const ChartPoint& p : points) push_back(p);
 }
 
-// Compared bit for bit, so that a NaN or a negative zero reads back exactly as it was stored.
-bool PointList::IsFlat(const ChartPoint& p) {
-  const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
-  const std::uint64_t close = bits(p.close);
-  return bits(p.open) == close && bits(p.low) == close && bits(p.high) == close;
-}
-
-PointList::FlatPoint PointList::Flatten(const ChartPoint& p) {
-  return {.date = p.date, .time = p.time, .valid = p.valid, .rising = p.rising, .value = p.close};
-}
-
 void PointList::MakeWhole() {
   if (whole_) return;
   wholePoints_.reserve(flatPoints_.capacity());
+  AdviseHugePages(wholePoints_);
   for (std::size_t i = 0; i < flatPoints_.size(); ++i) wholePoints_.push_back((*this)[i]);
   whole_ = true;
   flatPoints_ = {};
 }
 
-void PointList::push_back(const ChartPoint& p) {
-  if (!whole_ && IsFlat(p)) {
-    flatPoints_.push_back(Flatten(p));
-    return;
-  }
+void PointList::PushWhole(const ChartPoint& p) {
   MakeWhole();
   wholePoints_.push_back(p);
 }
@@ -54,8 +40,10 @@ void PointList::Set(std::size_t i, const ChartPoint& p) {
 void PointList::reserve(std::size_t n) {
   if (whole_) {
     wholePoints_.reserve(n);
+    AdviseHugePages(wholePoints_);
   } else {
     flatPoints_.reserve(n);
+    AdviseHugePages(flatPoints_);
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -78,7 +79,15 @@ class PointList {
   ChartPoint front() const { return (*this)[0]; }
   ChartPoint back() const { return (*this)[size() - 1]; }
 
-  void push_back(const ChartPoint& p);
+  void push_back(const ChartPoint& p) {
+    if (whole_) {
+      wholePoints_.push_back(p);
+    } else if (IsFlat(p)) {
+      flatPoints_.push_back(Flatten(p));
+    } else {
+      PushWhole(p);
+    }
+  }
   void Set(std::size_t i, const ChartPoint& p);
   // Reads point i, lets `change` alter it and stores it back.
   template <typename Change>
@@ -105,8 +114,16 @@ class PointList {
   };
   static_assert(sizeof(FlatPoint) == 16);
 
-  static bool IsFlat(const ChartPoint& p);
-  static FlatPoint Flatten(const ChartPoint& p);
+  // Compared bit for bit, so that a NaN or a negative zero reads back exactly as it was stored.
+  static bool IsFlat(const ChartPoint& p) {
+    const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+    const std::uint64_t close = bits(p.close);
+    return bits(p.open) == close && bits(p.low) == close && bits(p.high) == close;
+  }
+  static FlatPoint Flatten(const ChartPoint& p) {
+    return {.date = p.date, .time = p.time, .valid = p.valid, .rising = p.rising, .value = p.close};
+  }
+  void PushWhole(const ChartPoint& p);
   // Moves every point to whole storage, keeping the room reserved so far.
   void MakeWhole();
 

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "chart/palette.h"
+#include "data/huge_pages.h"
 
 namespace orvane {
 
@@ -146,6 +147,7 @@ SeriesSource::SeriesSource(std::span<const DataRecord> work, RangeFilter range, 
   const auto rows = static_cast<std::size_t>(std::count_if(work.begin(), work.end(), inRange));
   dates_.reserve(rows);
   values_.reserve(rows * width_);
+  AdviseHugePages(values_);
   for (const DataRecord& r : work) {
     if (!inRange(r)) continue;
     dates_.push_back(r.date);
@@ -181,11 +183,7 @@ void ApplyLook(ChartSeries& s, const SeriesLook& look) {
   s.labels.Clear();
 }
 
-void StartPoint(WorkPoint& p, std::int32_t date) {
-  p.Reset();
-  p.date = date;
-  p.time = kPointTime;
-}
+void StartPoint(WorkPoint& p, std::int32_t date) { p.Restart(date, kPointTime); }
 
 void SetBody(ChartPoint& p, double open, double close) {
   p.open = open;

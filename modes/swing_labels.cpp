@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <limits>
 #include <vector>
 
@@ -32,14 +31,17 @@ constexpr double kNone = -std::numeric_limits<double>::infinity();
 std::vector<double> TrailingMax(const std::vector<double>& a, std::size_t m) {
   std::vector<double> out(a.size(), kNone);
   if (m == 0) return out;
-  std::deque<std::size_t> best;  // indices of non-NaN values, values decreasing
+  // best[head, tail): indices of non-NaN values, values decreasing. Each index enters once, so
+  // a flat array with a moving head serves as the queue.
+  std::vector<std::size_t> best(a.size());
+  std::size_t head = 0, tail = 0;
   for (std::size_t e = 0; e < a.size(); ++e) {
     if (!std::isnan(a[e])) {
-      while (!best.empty() && a[best.back()] <= a[e]) best.pop_back();
-      best.push_back(e);
+      while (tail > head && a[best[tail - 1]] <= a[e]) --tail;
+      best[tail++] = e;
     }
-    while (!best.empty() && best.front() + m <= e) best.pop_front();
-    if (!best.empty()) out[e] = a[best.front()];
+    while (tail > head && best[head] + m <= e) ++head;
+    if (tail > head) out[e] = a[best[head]];
   }
   return out;
 }

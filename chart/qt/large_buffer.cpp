@@ -4,34 +4,30 @@
 
 #include <limits>
 
+#include "data/huge_pages.h"
+
 namespace orvane {
-namespace {
-
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
-}  // namespace
 
 void LargeUnmapper::operator()(std::uint8_t* data) const {
   if (data != nullptr) munmap(data, bytes);
 }
 
 LargeBytes MapLarge(std::size_t bytes) {
-  if (bytes == 0 || bytes > std::numeric_limits<std::size_t>::max() / 2 - kHugePage) {
+  if (bytes == 0 || bytes > std::numeric_limits<std::size_t>::max() / 2 - kHugePageBytes) {
     return LargeBytes(nullptr, LargeUnmapper{});
   }
   // Whole huge pages on a huge-page boundary: map one more, then trim both ends.
-  const std::size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-  void* mapped =
-      mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  const std::size_t size = (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+  void* mapped = mmap(nullptr, size + kHugePageBytes, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) return LargeBytes(nullptr, LargeUnmapper{});
   auto* base = static_cast<std::uint8_t*>(mapped);
   const std::size_t lead =
-      (kHugePage - reinterpret_cast<std::uintptr_t>(mapped) % kHugePage) % kHugePage;
+      (kHugePageBytes - reinterpret_cast<std::uintptr_t>(mapped) % kHugePageBytes) % kHugePageBytes;
   std::uint8_t* data = base + lead;
   if (lead > 0) munmap(base, lead);
-  if (lead < kHugePage) munmap(data + size, kHugePage - lead);
-  // Only a hint: without transparent huge pages the memory works as any other.
-  madvise(data, size, MADV_HUGEPAGE);
+  if (lead < kHugePageBytes) munmap(data + size, kHugePageBytes - lead);
+  AdviseHugePages(data, size);
   return LargeBytes(data, LargeUnmapper{size});
 }
 

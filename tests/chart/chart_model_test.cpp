@@ -47,13 +47,13 @@ TEST(PointLabels, FollowTheirPointsThroughSettingClearingAndAppending) {
 
   ChartModel chart;
   for (int i = 0; i < 4; ++i) {
-    chart.workPoint.Reset();
+    chart.workPoint.Restart(202001, 0);
     if (i == 1) chart.workPoint.SetUpperLabel("peak");
     if (i == 3) chart.workPoint.SetLowerLabel("trough");
     chart.AppendWorkPoint();
   }
   chart.AppendWorkSeries();
-  chart.workPoint.Reset();
+  chart.workPoint.Restart(202001, 0);
   chart.AppendWorkPoint();
   chart.AppendWorkSeries();
   const ChartSeries& s = chart.series.at(0);
