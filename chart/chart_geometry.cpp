@@ -1,8 +1,8 @@
 #include "chart/chart_geometry.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace orvane {
 namespace {
@@ -10,12 +10,18 @@ namespace {
 // Far outside any screen, yet safe to convert and to pass to a rasteriser.
 constexpr double kPixelLimit = 1.0e6;
 
-std::optional<int> LeadingDigitsValue(int date, std::size_t digits) {
-  const std::string text = std::to_string(date).substr(0, digits);
-  int value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
+// The number the first `digits` characters of the date's decimal text spell, "-" being one of
+// them; none when they spell no number. Worked out without the text: the axis asks it of every
+// point.
+std::optional<int> LeadingDigitsValue(int date, int digits) {
+  const bool negative = date < 0;
+  std::int64_t magnitude = negative ? -static_cast<std::int64_t>(date) : date;
+  const int kept = digits - (negative ? 1 : 0);
+  if (kept <= 0) return std::nullopt;
+  int length = 1;
+  for (std::int64_t rest = magnitude; rest >= 10; rest /= 10) ++length;
+  for (; length > kept; --length) magnitude /= 10;
+  return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
 // Scans the visible valid points of the qualifying series into a range, starting from 0 .. 0
@@ -58,21 +64,22 @@ void BuildDateAxis(const ChartSeries& s0, ChartGeometry& g) {
   }
   g.yearStep = YearStepForSpan(lastDate / 100 - s0.points.front().date / 100);
 
-  std::string lastYearText;
+  // A year is the date text's first four characters; equal numbers mean equal texts.
+  std::optional<int> lastYear;
   for (int i = g.firstIndex; i < end; ++i) {
-    const ChartPoint& p = s0.points[static_cast<std::size_t>(i)];
+    const ChartPoint p = s0.points[static_cast<std::size_t>(i)];
     if (!p.valid) continue;
+    const auto year = LeadingDigitsValue(p.date, 4);
+    const bool marksYear = i == g.firstIndex || year != lastYear;
+    const bool highlight = g.IsHighlightMonth(p.date);
+    if (!marksYear && !highlight) continue;
     const int x = g.X(g.PositionOf(PointIndex{i}));
-    std::string yearText = std::to_string(p.date).substr(0, 4);
-    if (i == g.firstIndex || yearText != lastYearText) {
-      const auto year = LeadingDigitsValue(p.date, 4);
-      // A year off the step is not remembered, so later points of it are tested again.
-      if (year && *year % g.yearStep == 0) {
-        g.dateAxis.push_back({DateAxisMark::Kind::Year, x, yearText});
-        lastYearText = std::move(yearText);
-      }
+    // A year off the step is not remembered, so later points of it are tested again.
+    if (marksYear && year && *year % g.yearStep == 0) {
+      g.dateAxis.push_back({DateAxisMark::Kind::Year, x, std::to_string(p.date).substr(0, 4)});
+      lastYear = year;
     }
-    if (g.IsHighlightMonth(p.date)) g.dateAxis.push_back({DateAxisMark::Kind::Highlight, x, {}});
+    if (highlight) g.dateAxis.push_back({DateAxisMark::Kind::Highlight, x, {}});
   }
 }
 

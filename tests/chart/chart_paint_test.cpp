@@ -4,6 +4,7 @@
 #include <cmath>
 #include <future>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -226,6 +227,31 @@ void ExpectApartAndInside(const std::vector<CanvasRect>& boxes, const CanvasRect
   for (std::size_t i = 0; i < boxes.size(); ++i) {
     EXPECT_EQ(KeptInside(boxes[i], bounds), boxes[i]) << i;
     for (std::size_t j = i + 1; j < boxes.size(); ++j) EXPECT_FALSE(Overlaps(boxes[i], boxes[j]));
+  }
+}
+
+// Thousands of labels crowding a small pane, some turned, any alignment: what is placed stays
+// inside and apart, as the labels of a long series must.
+TEST(LabelPlacement, CrowdedLabelsArePlacedInsideAndApart) {
+  std::mt19937 rng(3);
+  RecordingCanvas measure;
+  for (const CanvasRect bounds : {CanvasRect{0, 0, 1900, 300}, CanvasRect{-40, 20, 90, 500}}) {
+    std::vector<PendingText> labels;
+    for (int i = 0; i < 3000; ++i) {
+      PendingText t;
+      t.anchor = {static_cast<double>(bounds.left - 30 + static_cast<int>(rng() % 2000)),
+                  static_cast<double>(bounds.top - 20 + static_cast<int>(rng() % 600))};
+      t.text = std::string(1 + rng() % 6, '8');
+      t.font.escapement = rng() % 4 == 0 ? 900 : 0;
+      t.align = static_cast<TextAlign>(rng() % 3);
+      labels.push_back(t);
+    }
+    const std::vector<PendingText> placed = PlaceLabels(labels, measure, bounds, bounds.top + 150);
+    ASSERT_FALSE(placed.empty());
+    std::vector<CanvasRect> boxes;
+    for (const PendingText& t : placed)
+      boxes.push_back(TextBox(t, measure.MeasureText(t.text, t.font)));
+    ExpectApartAndInside(boxes, bounds);
   }
 }
 
