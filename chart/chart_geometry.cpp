@@ -7,9 +7,6 @@
 namespace orvane {
 namespace {
 
-// Far outside any screen, yet safe to convert and to pass to a rasteriser.
-constexpr double kPixelLimit = 1.0e6;
-
 // The number the first `digits` characters of the date's decimal text spell, "-" being one of
 // them; none when they spell no number. Worked out without the text: the axis asks it of every
 // point.
@@ -94,11 +91,6 @@ int YearStepForSpan(int spanYears) {
 
 bool HasFiniteRange(const ChartPoint& p) { return std::isfinite(p.high) && std::isfinite(p.low); }
 
-int TruncatePixel(double v) {
-  if (std::isnan(v)) return 0;
-  return static_cast<int>(std::clamp(v, -kPixelLimit, kPixelLimit));
-}
-
 ChartGeometry ChartGeometry::Compute(const std::vector<ChartSeries>& series,
                                      const ChartSettings& settings, const ChartView& view,
                                      int width, int height) {
@@ -143,19 +135,6 @@ ChartGeometry ChartGeometry::Compute(const std::vector<ChartSeries>& series,
                                                         (main.maximum - main.minimum));
   }
   return g;
-}
-
-int ChartGeometry::X(ViewPos k) const { return TruncatePixel((static_cast<int>(k) + 1) * step); }
-
-int ChartGeometry::Y(double v, Pane pane, double baseLift) const {
-  const PaneSpan& span = pane == Pane::Lower ? lowerPane : mainPane;
-  const ValueRange& range = pane == Pane::Lower ? lowerRange : mainRange;
-  const double h = span.bottom - span.top;
-  const double lift = h * baseLift;
-  const double r = range.maximum - range.minimum;
-  // A flat range (an all-zero lower pane) maps every value to the lifted bottom line.
-  if (r == 0.0 || !std::isfinite(r)) return TruncatePixel(span.bottom - lift);
-  return TruncatePixel((span.bottom - lift) - (v - range.minimum) * (h - lift) / r);
 }
 
 PointIndex ChartGeometry::VisibleEnd(const ChartSeries& s) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +43,7 @@ class ChartGeometry {
                                const ChartSettings& settings, const ChartView& view, int width,
                                int height);
 
+  // Inline: the renderers ask them of every point of a long series.
   int X(ViewPos k) const;
   // Pixel row of value v in a pane for a series raised by baseLift (fraction of the pane height).
   int Y(double v, Pane pane, double baseLift) const;
@@ -75,7 +78,28 @@ int YearStepForSpan(int spanYears);
 // not finite (the logarithm of 0 or of a negative, 0/0) is treated as a gap.
 bool HasFiniteRange(const ChartPoint& p);
 
+// Far outside any screen, yet safe to convert and to pass to a rasteriser.
+inline constexpr double kPixelLimit = 1.0e6;
+
 // Conversion toward zero, held inside a range that every drawing backend can take.
-int TruncatePixel(double v);
+inline int TruncatePixel(double v) {
+  if (std::isnan(v)) return 0;
+  return static_cast<int>(std::clamp(v, -kPixelLimit, kPixelLimit));
+}
+
+inline int ChartGeometry::X(ViewPos k) const {
+  return TruncatePixel((static_cast<int>(k) + 1) * step);
+}
+
+inline int ChartGeometry::Y(double v, Pane pane, double baseLift) const {
+  const PaneSpan& span = pane == Pane::Lower ? lowerPane : mainPane;
+  const ValueRange& range = pane == Pane::Lower ? lowerRange : mainRange;
+  const double h = span.bottom - span.top;
+  const double lift = h * baseLift;
+  const double r = range.maximum - range.minimum;
+  // A flat range (an all-zero lower pane) maps every value to the lifted bottom line.
+  if (r == 0.0 || !std::isfinite(r)) return TruncatePixel(span.bottom - lift);
+  return TruncatePixel((span.bottom - lift) - (v - range.minimum) * (h - lift) / r);
+}
 
 }  // namespace orvane
