@@ -1,6 +1,7 @@
 #include "chart/chart_geometry.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -15,9 +16,11 @@ std::optional<int> LeadingDigitsValue(int date, int digits) {
   std::int64_t magnitude = negative ? -static_cast<std::int64_t>(date) : date;
   const int kept = digits - (negative ? 1 : 0);
   if (kept <= 0) return std::nullopt;
-  int length = 1;
-  for (std::int64_t rest = magnitude; rest >= 10; rest /= 10) ++length;
-  for (; length > kept; --length) magnitude /= 10;
+  static constexpr std::array<std::int64_t, 10> kPowers = {
+      1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+  int length = 1;  // of the magnitude's digits; an int has at most 10
+  while (length < 10 && magnitude >= kPowers[static_cast<std::size_t>(length)]) ++length;
+  if (length > kept) magnitude /= kPowers[static_cast<std::size_t>(length - kept)];
   return static_cast<int>(negative ? -magnitude : magnitude);
 }
 

@@ -125,7 +125,9 @@ TEST(CsvCommand, LogScaleGivesTheRealValuesBack) {
 
 // The file's records as --records prints them: date -> the 39 values.
 std::map<int, std::vector<double>> RecordsOf(const fs::path& file) {
-  const fs::path out = fs::path(ORVANE_BINARY_DIR) / "csv_command_records.json";
+  // Per test, as in RunCsv: two tests read the same file's records in parallel processes.
+  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const fs::path out = fs::path(ORVANE_BINARY_DIR) / ("csv_command_records_" + test + ".json");
   Invocation invocation;
   invocation.file = file.string();
   invocation.outPath = out.string();
