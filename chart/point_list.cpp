@@ -4,12 +4,7 @@
 
 namespace orvane {
 
-PointList::PointList(std::initializer_list<ChartPoint> points) {
-  reserve(points.size());
-  for (const ChartPoint& p : points) push_back(p);
-}
-
-PointList::PointList(const std::vector<ChartPoint>& points) {
+PointList::PointList(std::span<const ChartPoint> points) {
   reserve(points.size());
   for (const ChartPoint& p : points) push_back(p);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <iterator>
+#include <span>
 #include <vector>
 
 namespace orvane {
@@ -30,8 +31,9 @@ static_assert(sizeof(ChartPoint) <= 40, "a chart point grew: long series hold mi
 class PointList {
  public:
   PointList() = default;
-  PointList(std::initializer_list<ChartPoint> points);
-  explicit PointList(const std::vector<ChartPoint>& points);
+  PointList(std::initializer_list<ChartPoint> points)
+      : PointList(std::span(points.begin(), points.size())) {}
+  explicit PointList(std::span<const ChartPoint> points);
 
   std::size_t size() const { return whole_ ? wholePoints_.size() : flatPoints_.size(); }
   bool empty() const { return size() == 0; }
