@@ -15,9 +15,13 @@ namespace orvane {
 // file of them (build/bench/bench_render --benchmark_filter=Png).
 inline constexpr int kPngCompressionLevel = 4;
 std::string EncodePng(const QImage& image, int compressionLevel = kPngCompressionLevel);
+// The same bytes from a picture handed over: an opaque one that nothing else shares is filtered
+// in its own memory, which then holds no picture any more; others are encoded as above.
+std::string EncodePng(QImage&& image, int compressionLevel = kPngCompressionLevel);
 
 // Writes EncodePng's bytes to the file; false when the image is null or the file cannot be
 // written whole.
 bool SavePng(const QImage& image, const std::string& path);
+bool SavePng(QImage&& image, const std::string& path);
 
 }  // namespace orvane

@@ -200,6 +200,32 @@ TEST_F(ChartRender, PngKeepsEveryPixelAndStaysAsSmallAsQtsWriter) {
   EXPECT_TRUE(EncodePng(QImage()).empty());
 }
 
+// A picture handed over is filtered in its own memory, each row over the pixels of the rows
+// above it; any slip in that overlap changes the bytes.
+TEST_F(ChartRender, PngOfAPictureHandedOverEqualsThatOfAKeptOne) {
+  ChartModel chart;
+  testing::FillMonthlyChart(chart, 600);
+  std::vector<QImage> pictures{RenderChartImage(chart, RenderOptions{})};
+  unsigned seed = 7;
+  for (const QSize size : {QSize(1, 1), QSize(1, 9), QSize(9, 1), QSize(3, 5), QSize(64, 48)}) {
+    QImage noise(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+      for (int x = 0; x < size.width(); ++x) noise.setPixel(x, y, seed = seed * 1103515245 + 12345);
+    }
+    pictures.push_back(noise);
+  }
+  QImage translucent(5, 4, QImage::Format_ARGB32);
+  translucent.fill(QColor(10, 20, 30, 40));
+  pictures.push_back(translucent);
+  for (const QImage& picture : pictures) {
+    const std::string kept = EncodePng(picture);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(EncodePng(picture.copy()), kept) << picture.width() << "x" << picture.height();
+  }
+  QImage handedOver = RenderChartImage(chart, RenderOptions{});
+  EXPECT_EQ(EncodePng(std::move(handedOver)), EncodePng(pictures.front()));
+}
+
 TEST_F(ChartRender, LargePicturesOwnTheirMemoryAndOutliveTheirFirstHandle) {
   QImage copy;
   {

@@ -5,6 +5,7 @@
 #include <QSvgGenerator>
 #include <fstream>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "chart/qt/large_buffer.h"
@@ -117,7 +118,7 @@ bool RenderPng(const DashboardCharts& charts, const RenderRequest& request) {
     QPainter painter(&image);
     PaintOnPainter(charts, request, painter);
   }
-  return SavePng(image, request.png);
+  return SavePng(std::move(image), request.png);
 }
 
 bool RenderSvg(const DashboardCharts& charts, const RenderRequest& request) {

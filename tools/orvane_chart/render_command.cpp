@@ -159,14 +159,14 @@ int RunRender(ChartModel& chart, const RenderRequest& request, std::ostream& err
     }
   };
   if (!request.png.empty()) {
-    const QImage image = RenderChartImage(chart, options);
+    QImage image = RenderChartImage(chart, options);
     // With nothing else to draw, the series go before the picture is encoded: a long chart's
     // series and the encoder's buffers are then never held at once.
     if (request.svg.empty() && request.ops.empty()) {
       std::lock_guard lock(chart.seriesLock);
       std::vector<ChartSeries>().swap(chart.series);
     }
-    check(SavePng(image, request.png), request.png);
+    check(SavePng(std::move(image), request.png), request.png);
   }
   if (!request.svg.empty()) check(RenderChartSvg(chart, options, request.svg), request.svg);
   if (!request.ops.empty()) check(RenderChartOps(chart, options, request.ops), request.ops);
