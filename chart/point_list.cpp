@@ -1,7 +1,5 @@
 #include "chart/point_list.h"
 
-#include "data/huge_pages.h"
-
 namespace orvane {
 
 PointList::PointList(std::span<const ChartPoint> points) {
@@ -12,7 +10,6 @@ PointList::PointList(std::span<const ChartPoint> points) {
 void PointList::MakeWhole() {
   if (whole_) return;
   wholePoints_.reserve(flatPoints_.capacity());
-  AdviseHugePages(wholePoints_);
   for (std::size_t i = 0; i < flatPoints_.size(); ++i) wholePoints_.push_back((*this)[i]);
   whole_ = true;
   flatPoints_ = {};
@@ -35,10 +32,8 @@ void PointList::Set(std::size_t i, const ChartPoint& p) {
 void PointList::reserve(std::size_t n) {
   if (whole_) {
     wholePoints_.reserve(n);
-    AdviseHugePages(wholePoints_);
   } else {
     flatPoints_.reserve(n);
-    AdviseHugePages(flatPoints_);
   }
 }
 

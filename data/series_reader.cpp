@@ -11,7 +11,6 @@
 #include <string>
 #include <utility>
 
-#include "data/huge_pages.h"
 #include "data/number_text.h"
 #include "data/text_codec.h"
 
@@ -432,7 +431,6 @@ SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
         std::any_of(close.begin(), close.end(), [](char c) { return c >= '1' && c <= '9'; });
   }
   out.records.reserve(std::max<std::size_t>(1000, withClose));
-  AdviseHugePages(out.records);
 
   std::string scratch;
 

@@ -6,7 +6,6 @@
 #include <map>
 
 #include "chart/palette.h"
-#include "data/huge_pages.h"
 
 namespace orvane {
 
@@ -147,7 +146,6 @@ SeriesSource::SeriesSource(std::span<const DataRecord> work, RangeFilter range, 
   const auto rows = static_cast<std::size_t>(std::count_if(work.begin(), work.end(), inRange));
   dates_.reserve(rows);
   values_.reserve(rows * width_);
-  AdviseHugePages(values_);
   for (const DataRecord& r : work) {
     if (!inRange(r)) continue;
     dates_.push_back(r.date);

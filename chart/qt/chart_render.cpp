@@ -4,7 +4,6 @@
 #include <QSvgGenerator>
 #include <fstream>
 
-#include "chart/qt/large_buffer.h"
 #include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
@@ -32,8 +31,7 @@ void PaintOrFrame(ChartModel& chart, Canvas& canvas, const RenderOptions& option
 
 QImage RenderChartImage(ChartModel& chart, const RenderOptions& options) {
   const double ratio = options.devicePixelRatio > 0 ? options.devicePixelRatio : 1.0;
-  QImage image =
-      LargeImage(QSize(options.width, options.height) * ratio, QImage::Format_ARGB32_Premultiplied);
+  QImage image(QSize(options.width, options.height) * ratio, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
   image.setDevicePixelRatio(ratio);
   image.fill(Qt::white);

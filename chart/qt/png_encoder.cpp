@@ -1,7 +1,5 @@
 #include "chart/qt/png_encoder.h"
 
-#include "chart/qt/large_buffer.h"
-
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 
@@ -46,11 +44,14 @@ void AppendChunk(std::string& out, std::string_view type, std::string_view data)
 }
 
 struct Bytes {
-  LargeBytes data;
+  std::unique_ptr<std::uint8_t[]> data;
   std::size_t size = 0;
 };
 
-Bytes NewBytes(std::size_t size) { return {MapLarge(size), size}; }
+// Not zeroed: every byte is written before it is read, and pages are touched only as they are.
+Bytes NewBytes(std::size_t size) {
+  return {std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]), size};
+}
 
 // Byte-wise a - b of the four bytes of two pixels, without borrows between bytes.
 std::uint32_t ByteDifferences(std::uint32_t a, std::uint32_t b) {

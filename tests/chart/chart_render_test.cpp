@@ -16,7 +16,6 @@
 
 #include "chart/qt/cchart_ctl.h"
 #include "chart/qt/chart_render.h"
-#include "chart/qt/large_buffer.h"
 #include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "qt_app.h"
@@ -224,23 +223,6 @@ TEST_F(ChartRender, PngOfAPictureHandedOverEqualsThatOfAKeptOne) {
   }
   QImage handedOver = RenderChartImage(chart, RenderOptions{});
   EXPECT_EQ(EncodePng(std::move(handedOver)), EncodePng(pictures.front()));
-}
-
-TEST_F(ChartRender, LargePicturesOwnTheirMemoryAndOutliveTheirFirstHandle) {
-  QImage copy;
-  {
-    QImage image = LargeImage(QSize(1001, 777), QImage::Format_ARGB32_Premultiplied);
-    ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.size(), QSize(1001, 777));
-    EXPECT_EQ(image.pixel(1000, 776), 0u);  // fresh memory is zero
-    image.fill(Qt::red);
-    copy = image;
-    image.setPixel(0, 0, qRgb(0, 0, 255));  // detaches the first handle only
-  }
-  EXPECT_EQ(copy.pixel(0, 0), qRgb(255, 0, 0));
-  EXPECT_EQ(copy.pixel(1000, 776), qRgb(255, 0, 0));
-  EXPECT_TRUE(LargeImage(QSize(0, 5), QImage::Format_RGB32).isNull());
-  EXPECT_TRUE(LargeImage(QSize(1 << 30, 1 << 30), QImage::Format_RGB32).isNull());
 }
 
 TEST_F(ChartRender, AxisLinesStaySharpAtDoublePixelRatio) {

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "chart/qt/large_buffer.h"
 #include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
@@ -111,8 +110,7 @@ void PaintOnPainter(const DashboardCharts& charts, const RenderRequest& request,
 }
 
 bool RenderPng(const DashboardCharts& charts, const RenderRequest& request) {
-  QImage image =
-      LargeImage(QSize(request.width, request.height), QImage::Format_ARGB32_Premultiplied);
+  QImage image(QSize(request.width, request.height), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return false;
   {
     QPainter painter(&image);
