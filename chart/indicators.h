@@ -58,6 +58,7 @@ inline constexpr int kIchimokuSpan2Window = 52;
 inline constexpr int kIchimokuShift = 25;
 // The closes group appends this many copies of the last record and later drops 5 of them.
 inline constexpr int kIchimokuAppended = 25;
+static_assert(kIchimokuAppended <= kSpareRecords, "the future months would move a read series");
 inline constexpr int kIchimokuFutureSlots = 20;
 // Lower-pane baselines of the scaled momentum values.
 inline constexpr double kCoppockBase = 30.0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -27,6 +28,11 @@ struct DataRecord {
   std::int32_t date = 0;  // YYYYMM; 0 marks a future or filler slot
   std::array<double, kValueCount> v{};
 };
+
+// A reader leaves room for this many records after the last it reads. Charts that append future
+// months to their working records (the cloud's) then extend the list in place; moving a long
+// series' records would touch as much fresh memory again.
+inline constexpr std::size_t kSpareRecords = 32;
 
 struct DataHeader {
   std::string highlightMonth;  // YYYYMM text, "10000101" when the cell is empty

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "data/fresh_memory.h"
 #include "data/number_text.h"
 #include "data/text_codec.h"
 
@@ -422,15 +423,17 @@ SeriesData LoadRecords(const DataTable& table, bool skipUndatedRows) {
 
   const LayoutColumns& columns = out.layout == SeriesLayout::Ohlc ? kOhlcColumns : kHlcColumns;
   const std::size_t rows = table.RowCount();
-  // Room for every row whose close has a digit other than 0, so a long series fills without
-  // reallocation, while a file of many empty or junk lines costs no record memory.
+  // Room for every row whose close has a digit other than 0 and the spare records, so a long
+  // series fills without reallocation, while a file of many empty or junk lines costs no record
+  // memory.
   std::size_t withClose = 0;
   for (std::size_t row = kFirstDataRow; row < rows; ++row) {
     const std::string_view close = table.Row(row).Text(columns.close);
     withClose +=
         std::any_of(close.begin(), close.end(), [](char c) { return c >= '1' && c <= '9'; });
   }
-  out.records.reserve(std::max<std::size_t>(1000, withClose));
+  out.records.reserve(std::max<std::size_t>(1000, withClose + kSpareRecords));
+  MapRoomForWriting(out.records);
 
   std::string scratch;
 

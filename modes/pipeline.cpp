@@ -6,6 +6,7 @@
 #include <map>
 
 #include "chart/palette.h"
+#include "data/fresh_memory.h"
 
 namespace orvane {
 
@@ -146,6 +147,8 @@ SeriesSource::SeriesSource(std::span<const DataRecord> work, RangeFilter range, 
   const auto rows = static_cast<std::size_t>(std::count_if(work.begin(), work.end(), inRange));
   dates_.reserve(rows);
   values_.reserve(rows * width_);
+  MapRoomForWriting(dates_);
+  MapRoomForWriting(values_);
   for (const DataRecord& r : work) {
     if (!inRange(r)) continue;
     dates_.push_back(r.date);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "data/fresh_memory.h"
 #include "data/number_text.h"
 #include "data/text_codec.h"
 
@@ -422,6 +423,32 @@ TEST(LoadRecordsTest, ReadsTheBundledSamples) {
   EXPECT_EQ(ohlc.layout, SeriesLayout::Ohlc);
   EXPECT_EQ(ohlc.header.caption, "코스피 월봉과 거래대금");
   EXPECT_EQ(ohlc.records.size(), 20u * 12);
+}
+
+// A long series has room after its last record for the months a chart appends, so that they do
+// not move every record; mapping that room ahead of writing leaves the records as they are.
+TEST(LoadRecordsTest, LeavesRoomAfterTheLastRecordWithTheRecordsIntact) {
+  std::vector<std::string> lines;
+  for (int k = 0; k < 3000; ++k) {
+    lines.push_back(std::to_string(1800 + k / 12) + "." + std::to_string(k % 12 + 1) + ";" +
+                    std::to_string(k + 1) + ";" + std::to_string(k + 2) + ";" +
+                    std::to_string(k + 3));
+  }
+  SeriesData series = Records({}, lines);
+  ASSERT_EQ(series.records.size(), 3000u);
+  EXPECT_GE(series.records.capacity() - series.records.size(), kSpareRecords);
+
+  const DataRecord* before = series.records.data();
+  series.records.resize(series.records.size() + kSpareRecords, series.records.back());
+  EXPECT_EQ(series.records.data(), before);
+  series.records.reserve(4 * series.records.capacity());
+  MapRoomForWriting(series.records);
+  MapForWriting(reinterpret_cast<char*>(series.records.data()) + 1, 1000 * sizeof(DataRecord));
+  for (std::size_t k = 0; k < 3000; ++k) {
+    ASSERT_EQ(series.records[k].v[kClose], static_cast<double>(k + 3)) << k;
+  }
+  series.records.resize(series.records.capacity(), series.records.front());
+  EXPECT_EQ(series.records.back().v[kClose], 3.0);
 }
 
 }  // namespace
