@@ -7,6 +7,7 @@
 #include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
+#include "data/fresh_memory.h"
 
 namespace orvane {
 namespace {
@@ -34,6 +35,7 @@ QImage RenderChartImage(ChartModel& chart, const RenderOptions& options) {
   QImage image(QSize(options.width, options.height) * ratio, QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) return image;
   image.setDevicePixelRatio(ratio);
+  MapForWriting(image.bits(), static_cast<std::size_t>(image.sizeInBytes()));
   image.fill(Qt::white);
   QPainter painter(&image);
   QtCanvas canvas(painter);
