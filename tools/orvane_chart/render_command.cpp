@@ -1,5 +1,6 @@
 #include "tools/orvane_chart/render_command.h"
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <array>
 #include <charconv>
@@ -8,10 +9,12 @@
 #include <mutex>
 #include <ostream>
 #include <sstream>
+#include <thread>
 #include <utility>
 
 #include "chart/qt/chart_render.h"
 #include "chart/qt/png_encoder.h"
+#include "chart/qt/qt_canvas.h"
 #include "modes/modes.h"
 #include "tools/orvane_chart/chart_commands.h"
 #include "tools/orvane_chart/dashboard_render.h"
@@ -72,6 +75,12 @@ colours are [r,g,b], a pen is "color", "width" (pixels), "style" ("solid"|"dotte
 )";
 
 int RunRenderCommand(const Invocation& invocation) {
+  // The first font a process asks Qt for reads the whole font configuration, about as long as
+  // reading and building a small chart takes. The chart's face is looked up on a second thread
+  // meanwhile; the font database it fills serves every thread, and the paint waits for it.
+  EnsureGuiApplication();
+  const std::jthread faceLookup(
+      [] { (void)QFontMetricsF(ChartQFont(ChartFonts{}.title)).height(); });
   ChartRequest request;
   if (const int status = ReadChartRequest(invocation, request); status != kExitOk) return status;
   std::ostringstream err;
