@@ -10,6 +10,22 @@
 
 namespace orvane {
 
+PipelineInputs::PipelineInputs(const PipelineInputs& other)
+    : header(other.header),
+      scaleChoice(other.scaleChoice),
+      fromYear(other.fromYear),
+      toYear(other.toYear),
+      compareNames(other.compareNames),
+      rebaseMonth(other.rebaseMonth) {
+  records.reserve(other.records.size() + kSpareRecords);
+  records.assign(other.records.begin(), other.records.end());
+}
+
+PipelineInputs& PipelineInputs::operator=(const PipelineInputs& other) {
+  if (this != &other) *this = PipelineInputs(other);
+  return *this;
+}
+
 std::vector<DataRecord> WorkingCopy(std::vector<DataRecord> records, bool logScale) {
   std::vector<DataRecord> work = std::move(records);
   if (logScale) {

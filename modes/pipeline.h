@@ -41,6 +41,15 @@ inline constexpr int kScaleArith = 1;
 
 // What the main window hands a pipeline on Apply.
 struct PipelineInputs {
+  PipelineInputs() = default;
+  // A copy keeps room after its last record, as a series just read does (kSpareRecords): the
+  // future months a chart appends then extend it in place instead of moving every record.
+  PipelineInputs(const PipelineInputs& other);
+  PipelineInputs& operator=(const PipelineInputs& other);
+  PipelineInputs(PipelineInputs&&) = default;
+  PipelineInputs& operator=(PipelineInputs&&) = default;
+  ~PipelineInputs() = default;
+
   std::vector<DataRecord> records;
   DataHeader header;
   int scaleChoice = kScaleArith;  // anything but kScaleArith means base-10 logarithms

@@ -155,6 +155,38 @@ std::vector<ChartPoint> ReferenceYearBody(const std::vector<DataRecord>& work, i
   return pts;
 }
 
+// A copy of the inputs is the same in every field and, like a series just read, has room for the
+// future months a chart appends: they then extend it without moving a record.
+TEST(PipelineInputs, ACopyIsTheSameWithRoomForTheFutureMonths) {
+  PipelineInputs in;
+  in.records = test::Months(2001, 1, 60, [](int i) { return 10.0 + i; });
+  in.records.shrink_to_fit();
+  in.header = {.highlightMonth = "200305", .title = "제목", .caption = "설명"};
+  in.scaleChoice = kScaleArith + 1;
+  in.fromYear = 2002;
+  in.toYear = 2004;
+  in.compareNames[3] = "비교";
+  in.rebaseMonth = 200201;
+  PipelineInputs copy = in;
+  PipelineInputs assigned;
+  assigned = in;
+  for (PipelineInputs* c : {&copy, &assigned}) {
+    EXPECT_EQ(c->header.highlightMonth, "200305");
+    EXPECT_EQ(c->header.title, "제목");
+    EXPECT_EQ(c->header.caption, "설명");
+    EXPECT_TRUE(c->LogScale());
+    EXPECT_EQ(c->fromYear, 2002);
+    EXPECT_EQ(c->toYear, 2004);
+    EXPECT_EQ(c->compareNames, in.compareNames);
+    EXPECT_EQ(c->rebaseMonth, 200201);
+    ASSERT_EQ(c->records.size(), 60u);
+    EXPECT_EQ(c->records[59].v[kClose], in.records[59].v[kClose]);
+    const DataRecord* before = c->records.data();
+    c->records.resize(60 + kSpareRecords);
+    EXPECT_EQ(c->records.data(), before);
+  }
+}
+
 // The series are filled from the records in range, narrowed to the slots the table declares;
 // every value read through it is the record's own.
 TEST(SeriesSource, HoldsTheDeclaredSlotsOfTheRecordsInRange) {
