@@ -5,7 +5,6 @@
 #include <QSvgGenerator>
 #include <fstream>
 #include <functional>
-#include <utility>
 #include <vector>
 
 #include "chart/qt/png_encoder.h"
@@ -118,7 +117,7 @@ bool RenderPng(const DashboardCharts& charts, const RenderRequest& request) {
     QPainter painter(&image);
     PaintOnPainter(charts, request, painter);
   }
-  return SavePng(std::move(image), request.png);
+  return SavePng(image, request.png);
 }
 
 bool RenderSvg(const DashboardCharts& charts, const RenderRequest& request) {

@@ -175,7 +175,7 @@ int RunRender(ChartModel& chart, const RenderRequest& request, std::ostream& err
       std::lock_guard lock(chart.seriesLock);
       std::vector<ChartSeries>().swap(chart.series);
     }
-    check(SavePng(std::move(image), request.png), request.png);
+    check(SavePng(image, request.png), request.png);
   }
   if (!request.svg.empty()) check(RenderChartSvg(chart, options, request.svg), request.svg);
   if (!request.ops.empty()) check(RenderChartOps(chart, options, request.ops), request.ops);
