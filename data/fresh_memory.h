@@ -17,4 +17,18 @@ void MapRoomForWriting(std::vector<T>& v) {
   MapForWriting(v.data() + v.size(), (v.capacity() - v.size()) * sizeof(T));
 }
 
+// A block of at least `bytes` (a whole number of 2 MiB) in a mapping of its own, for a buffer of a
+// few megabytes that is written whole at once (a picture). It is aligned to 2 MiB and advised for
+// transparent huge pages, so the system may back it with a fault per 2 MiB instead of one per page,
+// and its pages are mapped ahead. On this kind of virtual machine, a picture of 7 MiB in huge pages
+// is written in under 1 ms where its 4 KiB pages take about 10; when the host has taken the huge
+// pages back (after a few idle seconds) they cost about as much as the small pages. `data` is null
+// when there is no mapping to be had.
+struct LargeBlock {
+  void* data = nullptr;
+  std::size_t bytes = 0;
+};
+LargeBlock MapLargeBlock(std::size_t bytes);
+void UnmapLargeBlock(const LargeBlock& block);
+
 }  // namespace orvane

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QSvgGenerator>
 #include <fstream>
+#include <memory>
 
 #include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
@@ -30,13 +31,45 @@ void PaintOrFrame(ChartModel& chart, Canvas& canvas, const RenderOptions& option
 
 }  // namespace
 
+QImage NewPicture(QSize size) {
+  constexpr auto kFormat = QImage::Format_ARGB32_Premultiplied;
+  constexpr std::size_t kLargeBytes = std::size_t{2} << 20;
+  QImage image;
+  if (size.width() > 0 && size.height() > 0 &&
+      static_cast<std::size_t>(size.width()) * static_cast<std::size_t>(size.height()) * 4 >=
+          kLargeBytes) {
+    const qsizetype bytesPerLine = qsizetype{size.width()} * 4;
+    const LargeBlock block = MapLargeBlock(static_cast<std::size_t>(bytesPerLine) *
+                                           static_cast<std::size_t>(size.height()));
+    if (block.data != nullptr) {
+      auto* const held = new LargeBlock(block);
+      image = QImage(
+          static_cast<uchar*>(block.data), size.width(), size.height(), bytesPerLine, kFormat,
+          [](void* info) {
+            const std::unique_ptr<LargeBlock> gone(static_cast<LargeBlock*>(info));
+            UnmapLargeBlock(*gone);
+          },
+          held);
+      if (image.isNull()) {
+        UnmapLargeBlock(block);
+        delete held;
+      }
+    }
+  }
+  if (image.isNull()) {
+    image = QImage(size, kFormat);
+    if (image.isNull()) return image;
+    MapForWriting(image.bits(), static_cast<std::size_t>(image.sizeInBytes()));
+  }
+  image.fill(Qt::white);
+  return image;
+}
+
 QImage RenderChartImage(ChartModel& chart, const RenderOptions& options) {
   const double ratio = options.devicePixelRatio > 0 ? options.devicePixelRatio : 1.0;
-  QImage image(QSize(options.width, options.height) * ratio, QImage::Format_ARGB32_Premultiplied);
+  QImage image = NewPicture(QSize(options.width, options.height) * ratio);
   if (image.isNull()) return image;
   image.setDevicePixelRatio(ratio);
-  MapForWriting(image.bits(), static_cast<std::size_t>(image.sizeInBytes()));
-  image.fill(Qt::white);
   QPainter painter(&image);
   QtCanvas canvas(painter);
   PaintOrFrame(chart, canvas, options, ResourcesFor(options));

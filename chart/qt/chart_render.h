@@ -17,6 +17,10 @@ struct RenderOptions {
   ChartFonts fonts;
 };
 
+// A white picture of `size` device pixels to paint on (32-bit premultiplied ARGB). One of 2 MiB
+// or more has a mapping of its own (MapLargeBlock), given back when its last copy goes.
+QImage NewPicture(QSize size);
+
 // Paints the model with its stored view into an image: the full paint, or the empty frame when
 // a series is empty. Needs a QGuiApplication.
 QImage RenderChartImage(ChartModel& chart, const RenderOptions& options);

@@ -229,6 +229,28 @@ TEST_F(ChartRender, PngKeepsEveryPixelAtAnyWidthAndAcrossBands) {
   }
 }
 
+// A large picture lives in a mapping of its own until its last copy goes; a small one is an
+// ordinary image. Both start white, and a copy written to parts from the original.
+TEST_F(ChartRender, NewPicturesAreWhiteAndALargeOneOutlivesItsFirstHandle) {
+  const QRgb white = qRgb(255, 255, 255);
+  QImage kept;
+  {
+    QImage large = NewPicture(QSize(1024, 768));
+    ASSERT_EQ(large.size(), QSize(1024, 768));
+    EXPECT_EQ(large.pixel(0, 0), white);
+    EXPECT_EQ(large.pixel(1023, 767), white);
+    kept = large;
+    large.setPixel(5, 5, qRgb(1, 2, 3));
+  }
+  EXPECT_EQ(kept.pixel(5, 5), white);
+  kept.setPixel(1023, 767, qRgb(4, 5, 6));
+  EXPECT_EQ(kept.pixel(1023, 767), qRgb(4, 5, 6));
+  const QImage small = NewPicture(QSize(3, 2));
+  EXPECT_EQ(small.size(), QSize(3, 2));
+  EXPECT_EQ(small.pixel(2, 1), white);
+  EXPECT_TRUE(NewPicture(QSize(0, 5)).isNull());
+}
+
 TEST_F(ChartRender, AxisLinesStaySharpAtDoublePixelRatio) {
   ChartModel chart;
   testing::FillMonthlyChart(chart, 120);

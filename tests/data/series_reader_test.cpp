@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -439,6 +441,22 @@ TEST(LoadRecordsTest, LeavesRoomAfterTheLastRecordWithTheRecordsIntact) {
   MapRoomForWriting(series.records);
   MapForWriting(reinterpret_cast<char*>(series.records.data()) + 1, 1000 * sizeof(DataRecord));
   for (std::size_t k = 0; k < 3000; ++k) ASSERT_EQ(series.records[k].v[kClose], k + 3.0) << k;
+}
+
+// A large block is cut from a wider mapping to a 2 MiB boundary; every byte asked for is there
+// and writable, and nothing is handed out for nothing.
+TEST(LargeBlock, IsAlignedWholeAndWritable) {
+  constexpr std::size_t kHuge = std::size_t{2} << 20;
+  for (const std::size_t bytes : {std::size_t{1}, kHuge, kHuge + 1, 7 * kHuge / 2}) {
+    const LargeBlock block = MapLargeBlock(bytes);
+    ASSERT_NE(block.data, nullptr) << bytes;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block.data) % kHuge, 0u);
+    EXPECT_EQ(block.bytes, (bytes + kHuge - 1) / kHuge * kHuge);
+    std::memset(block.data, 0x5A, block.bytes);
+    UnmapLargeBlock(block);
+  }
+  EXPECT_EQ(MapLargeBlock(0).data, nullptr);
+  EXPECT_EQ(MapLargeBlock(SIZE_MAX).data, nullptr);
 }
 
 }  // namespace

@@ -7,10 +7,10 @@
 #include <functional>
 #include <vector>
 
+#include "chart/qt/chart_render.h"
 #include "chart/qt/png_encoder.h"
 #include "chart/qt/qt_canvas.h"
 #include "chart/recording_canvas.h"
-#include "data/fresh_memory.h"
 
 namespace orvane::tool {
 namespace {
@@ -110,9 +110,8 @@ void PaintOnPainter(const DashboardCharts& charts, const RenderRequest& request,
 }
 
 bool RenderPng(const DashboardCharts& charts, const RenderRequest& request) {
-  QImage image(QSize(request.width, request.height), QImage::Format_ARGB32_Premultiplied);
+  QImage image = NewPicture(QSize(request.width, request.height));
   if (image.isNull()) return false;
-  MapForWriting(image.bits(), static_cast<std::size_t>(image.sizeInBytes()));
   {
     QPainter painter(&image);
     PaintOnPainter(charts, request, painter);

@@ -1,11 +1,13 @@
 #include "tools/orvane_chart/render_command.h"
 
+#include <fontconfig/fontconfig.h>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <array>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <latch>
 #include <mutex>
 #include <ostream>
 #include <sstream>
@@ -75,12 +77,18 @@ colours are [r,g,b], a pen is "color", "width" (pixels), "style" ("solid"|"dotte
 )";
 
 int RunRenderCommand(const Invocation& invocation) {
-  // The first font a process asks Qt for reads the whole font configuration, about as long as
-  // reading and building a small chart takes. The chart's face is looked up on a second thread
-  // meanwhile; the font database it fills serves every thread, and the paint waits for it.
+  // The first font a process asks for reads the whole font configuration, which takes longer
+  // than starting Qt and reading and building a small chart together. A second thread reads it
+  // from the start and looks the chart's face up as soon as Qt is running; the picture is
+  // painted once that is done, so that the configuration is never read twice.
+  std::latch qtStarted(1);
+  std::jthread faceLookup([&qtStarted] {
+    FcInit();
+    qtStarted.wait();
+    (void)QFontMetricsF(ChartQFont(ChartFonts{}.title)).height();
+  });
   EnsureGuiApplication();
-  const std::jthread faceLookup(
-      [] { (void)QFontMetricsF(ChartQFont(ChartFonts{}.title)).height(); });
+  qtStarted.count_down();
   ChartRequest request;
   if (const int status = ReadChartRequest(invocation, request); status != kExitOk) return status;
   std::ostringstream err;
@@ -88,6 +96,7 @@ int RunRenderCommand(const Invocation& invocation) {
   if (request.mode == static_cast<int>(ChartMode::Dashboard)) {
     DashboardModels dashboard;
     BuildDashboardFrom(request.table, request.in, dashboard.charts);
+    faceLookup.join();
     status = RunDashboardRender(dashboard.charts, request.render, err);
   } else {
     // A single chart reads the records alone, and the picture only the series: the pipeline
@@ -96,6 +105,7 @@ int RunRenderCommand(const Invocation& invocation) {
     ChartModel chart;
     chart.Attach();
     BuildChart(request.mode, std::move(request.in), chart);
+    faceLookup.join();
     status = RunRender(chart, request.render, err);
   }
   std::fputs(err.str().c_str(), stderr);
