@@ -1,7 +1,6 @@
 #include "tools/orvane_chart/render_command.h"
 
 #include <fontconfig/fontconfig.h>
-#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <array>
 #include <charconv>
@@ -79,13 +78,14 @@ colours are [r,g,b], a pen is "color", "width" (pixels), "style" ("solid"|"dotte
 int RunRenderCommand(const Invocation& invocation) {
   // The first font a process asks for reads the whole font configuration, which takes longer
   // than starting Qt and reading and building a small chart together. A second thread reads it
-  // from the start and looks the chart's face up as soon as Qt is running; the picture is
-  // painted once that is done, so that the configuration is never read twice.
+  // from the start and fills Qt's font database as soon as Qt is running; the picture is painted
+  // once that is done, so that neither is ever done twice. The faces themselves are left to the
+  // painting thread: Qt keeps the faces a thread has loaded for that thread alone.
   std::latch qtStarted(1);
-  std::jthread faceLookup([&qtStarted] {
+  std::jthread fontSetup([&qtStarted] {
     FcInit();
     qtStarted.wait();
-    (void)QFontMetricsF(ChartQFont(ChartFonts{}.title)).height();
+    (void)ChartQFont(ChartFonts{}.title);
   });
   EnsureGuiApplication();
   qtStarted.count_down();
@@ -96,7 +96,7 @@ int RunRenderCommand(const Invocation& invocation) {
   if (request.mode == static_cast<int>(ChartMode::Dashboard)) {
     DashboardModels dashboard;
     BuildDashboardFrom(request.table, request.in, dashboard.charts);
-    faceLookup.join();
+    fontSetup.join();
     status = RunDashboardRender(dashboard.charts, request.render, err);
   } else {
     // A single chart reads the records alone, and the picture only the series: the pipeline
@@ -105,7 +105,7 @@ int RunRenderCommand(const Invocation& invocation) {
     ChartModel chart;
     chart.Attach();
     BuildChart(request.mode, std::move(request.in), chart);
-    faceLookup.join();
+    fontSetup.join();
     status = RunRender(chart, request.render, err);
   }
   std::fputs(err.str().c_str(), stderr);
