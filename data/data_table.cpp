@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "data/fresh_memory.h"
+
 namespace orvane {
 
 namespace {
@@ -126,8 +128,10 @@ std::size_t DataTable::MemoryUse() const {
 void DataTable::Reserve(std::size_t textBytes, std::size_t rows, std::size_t filledRows,
                         std::size_t cells) {
   pool_.reserve(kReadableBeforeEnd + textBytes);
+  MapForWriting(pool_.data() + pool_.size(), pool_.capacity() - pool_.size());
   rowStart_.reserve(filledRows);
   cellEnd_.reserve(cells);
+  MapRoomForWriting(cellEnd_);
   storedBits_.reserve(rows / 64 + 1);
   storedBefore_.reserve(rows / 64 + 1);
 }

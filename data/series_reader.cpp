@@ -177,9 +177,12 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
   if (error || size > kMaxFileBytes) return std::nullopt;
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return std::nullopt;
-  // Read straight into the string; a file that grew since its size was taken is read to its
-  // end, within the limit.
-  std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
+  // Read straight into the string, its pages mapped in one go; a file that grew since its size
+  // was taken is read to its end, within the limit.
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(size) + 1);
+  MapForWriting(bytes.data(), bytes.capacity());
+  bytes.resize(static_cast<std::size_t>(size) + 1);
   std::size_t got = 0;
   for (;;) {
     got += std::fread(bytes.data() + got, 1, bytes.size() - got, file.get());
